@@ -1,0 +1,78 @@
+// Internal model of the standalone host's world.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zaq/hostsim.h"
+
+namespace zaq::hostsim::detail {
+
+enum class Kind { Body, Base, Vessel };
+
+struct Object {
+    explicit Object(Kind k) : kind(k) {}
+    virtual ~Object() = default;
+    Kind kind;
+    std::string name;
+};
+
+struct Body;
+
+struct Base : Object {
+    Base() : Object(Kind::Base) {}
+    Body* body = nullptr;
+    double lng = 0, lat = 0, radius = 0;
+};
+
+struct Body : Object {
+    Body() : Object(Kind::Body) {}
+    BodyDesc desc;
+    std::unique_ptr<CELBODY> module;
+    Body* parent = nullptr;
+    std::vector<Base*> bases;
+};
+
+struct Propellant {
+    PropellantDesc desc;
+};
+
+struct Thruster {
+    ThrusterDesc desc;
+    Propellant* resource = nullptr;
+};
+
+struct Vessel;
+
+struct DockPort {
+    Vessel* docked = nullptr;
+};
+
+struct Vessel : Object {
+    Vessel() : Object(Kind::Vessel), iface(static_cast<Object*>(this)) {}
+    VESSEL iface;
+    Body* gravityRef = nullptr;
+    Body* surfaceRef = nullptr;
+    VECTOR3 pos{0, 0, 0}, vel{0, 0, 0};
+    double mass = 0;
+    MATRIX3 attitude = Identity();
+    std::vector<std::unique_ptr<Propellant>> propellants;
+    std::vector<std::unique_ptr<Thruster>> thrusters;
+    std::vector<std::pair<THGROUP_TYPE, std::vector<Thruster*>>> groups;
+    std::vector<std::unique_ptr<DockPort>> docks;
+};
+
+// Lookups that accept any handle and answer null for what the world does not hold.
+Body* AsBody(const void* h);
+Base* AsBase(const void* h);
+Vessel* AsVessel(const void* h);
+Object* AsObject(const void* h);
+Thruster* AsThruster(const Vessel* v, const void* h);
+Propellant* AsPropellant(const Vessel* v, const void* h);
+
+// States in the host frame at the current simulation MJD.
+VECTOR3 GlobalPos(const Object* o);
+VECTOR3 GlobalVel(const Object* o);
+
+}  // namespace zaq::hostsim::detail

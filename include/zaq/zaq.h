@@ -1,0 +1,6 @@
+// All of the library's public headers.
+#pragma once
+
+#include "zaq/foundation.h"
+#include "zaq/host.h"
+#include "zaq/vector3.h"

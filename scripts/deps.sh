@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tool need (idempotent).
+set -euo pipefail
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liberfa-dev libcli11-dev
+          gnuplot-nox)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}"
