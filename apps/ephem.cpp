@@ -57,6 +57,17 @@ double ParseDate(const std::string& text) {
     return mjd;
 }
 
+// A body's parent, a base's body; the root body is its own reference.
+OBJHANDLE DefaultReference(OBJHANDLE obj) {
+    if (OBJHANDLE parent = hostsim::GetParent(obj)) return parent;
+    for (DWORD i = 0; i < oapiGetGbodyCount(); ++i) {
+        OBJHANDLE b = oapiGetGbodyByIndex(static_cast<int>(i));
+        for (DWORD k = 0; k < oapiGetBaseCount(b); ++k)
+            if (oapiGetBaseByIndex(b, static_cast<int>(k)) == obj) return b;
+    }
+    return obj;
+}
+
 void PrintVector(const char* label, const VECTOR3& v, const char* unitName, int decimals) {
     std::printf("%-9s x = %.*f  y = %.*f  z = %.*f %s\n", label, decimals, v.x, decimals, v.y,
                 decimals, v.z, unitName);
@@ -86,12 +97,11 @@ int RunEphem(const EphemArgs& args) {
         return 2;
     }
     OBJHANDLE ref =
-        args.ref.empty() ? hostsim::GetParent(body) : oapiGetObjectByName(args.ref.c_str());
-    if (!args.ref.empty() && !ref) {
+        args.ref.empty() ? DefaultReference(body) : oapiGetObjectByName(args.ref.c_str());
+    if (!ref) {
         std::fprintf(stderr, "zaq ephem: unknown reference '%s'\n", args.ref.c_str());
         return 2;
     }
-    if (!ref) ref = body;  // the Sun, or a base without a parent body: its own reference
     char refName[64];
     oapiGetObjectName(ref, refName, sizeof refName);
 
@@ -123,7 +133,8 @@ void RegisterEphem(CLI::App& app, Options& opts) {
     cmd->add_option("--date", args->date,
                     "Date: an MJD (TT) or UTC calendar text YYYY-MM-DD[THH:MM[:SS]] "
                     "(default: now)");
-    cmd->add_option("--ref", args->ref, "Reference body (default: the body's parent)");
+    cmd->add_option("--ref", args->ref,
+                    "Reference body (default: the body's parent, a base's body)");
     cmd->callback([&opts, args] { opts.run = [args] { return RunEphem(*args); }; });
 }
 

@@ -18,11 +18,6 @@ constexpr double kDeg = ERFA_DD2R;
 // 86164.0989 s, the stellar day of the Earth rotation angle.
 constexpr double kEarthRate = 360.9856235;
 
-// Unit vector of right ascension ra, declination dec (rad).
-VECTOR3 Direction(double ra, double dec) {
-    return {std::cos(dec) * std::cos(ra), std::cos(dec) * std::sin(ra), std::sin(dec)};
-}
-
 // The periodic terms of the Moon's elements (same report), added to ra, dec and W in degrees.
 void MoonTerms(double d, double& ra, double& dec, double& w) {
     const double E[14] = {0,
@@ -52,6 +47,16 @@ void MoonTerms(double d, double& ra, double& dec, double& w) {
 
 }  // namespace
 
+void EquatorAxes(double ra, double dec, VECTOR3& pole, VECTOR3& node) {
+    pole = {std::cos(dec) * std::cos(ra), std::cos(dec) * std::sin(ra), std::sin(dec)};
+    node = {-std::sin(ra), std::cos(ra), 0.0};
+}
+
+VECTOR3 EclipticNode(const VECTOR3& pole) {
+    const VECTOR3 node{-pole.y, pole.x, 0.0};  // ecliptic north x pole
+    return Length(node) > 1e-12 ? unit(node) : VECTOR3{1, 0, 0};
+}
+
 void IauAxes(const IauRotation& r, double mjd, VECTOR3& pole, VECTOR3& meridian) {
     const double d = mjd - ERFA_DJM00, T = d / ERFA_DJC;
     double ra = r.ra0 + r.raRate * T, dec = r.dec0 + r.decRate * T, w = r.w0 + r.wdot * d;
@@ -64,8 +69,8 @@ void IauAxes(const IauRotation& r, double mjd, VECTOR3& pole, VECTOR3& meridian)
     }
     // W is measured from the ascending node of the body's equator on the ICRF equator, at right
     // ascension ra + 90 degrees, towards east.
-    const VECTOR3 p = Direction(ra * kDeg, dec * kDeg);
-    const VECTOR3 node{-std::sin(ra * kDeg), std::cos(ra * kDeg), 0.0};
+    VECTOR3 p{}, node{};
+    EquatorAxes(ra * kDeg, dec * kDeg, p, node);
     const VECTOR3 east = CrossProduct(p, node);
     const double wr = std::fmod(w, 360.0) * kDeg;
     pole = EquatorialToEcliptic(p);
@@ -76,8 +81,7 @@ Rotation RotationFromAxes(const VECTOR3& pole, const VECTOR3& meridian, double e
                           double period) {
     const VECTOR3 a = unit(pole);
     const VECTOR3 m = unit(meridian - a * dotp(a, meridian));
-    VECTOR3 node{-a.y, a.x, 0.0};  // ecliptic north x pole
-    node = Length(node) > 1e-12 ? unit(node) : VECTOR3{1, 0, 0};
+    const VECTOR3 node = EclipticNode(a);
     const VECTOR3 east = CrossProduct(a, node);
     // Host-frame images of the body's local x (node), y (pole) and z (90 degrees east of node).
     const VECTOR3 hx = SwapYZ(node), hy = SwapYZ(a), hz = SwapYZ(east);
@@ -99,7 +103,7 @@ Rotation IauRotationAt(const IauRotation& r, double epoch) {
 Rotation EarthRotationAt(double epoch) {
     // UT1 is taken as UTC (|UT1 - UTC| < 0.9 s, 0.004 degrees of rotation); UTC follows from TT
     // through ERFA's leap-second table. Where that table does not reach, TT - UT1 = 69.184 s.
-    double tai1 = 0, tai2 = 0, ut1 = ERFA_DJM0, ut2 = epoch - 69.184 / ERFA_DAYSEC;
+    double tai1 = 0, tai2 = 0, ut1 = 0, ut2 = 0;
     if (eraTttai(ERFA_DJM0, epoch, &tai1, &tai2) != 0 || eraTaiutc(tai1, tai2, &ut1, &ut2) < 0) {
         ut1 = ERFA_DJM0;
         ut2 = epoch - 69.184 / ERFA_DAYSEC;

@@ -15,6 +15,13 @@ struct IauRotation {
     Terms terms = None;
 };
 
+/// Unit pole (ICRF) of right ascension ra and declination dec (rad), and the ascending node of the
+/// plane it is the pole of on the ICRF equator (right ascension ra + 90 degrees).
+void EquatorAxes(double ra, double dec, VECTOR3& pole, VECTOR3& node);
+/// Ascending node on the ecliptic of the plane with this pole (right-handed ecliptic, unit); the
+/// x axis when the plane is the ecliptic.
+VECTOR3 EclipticNode(const VECTOR3& pole);
+
 /// Pole and prime-meridian directions (unit vectors, right-handed ecliptic of J2000) of a body on
 /// IAU elements at a TT MJD.
 void IauAxes(const IauRotation& r, double mjd, VECTOR3& pole, VECTOR3& meridian);

@@ -46,8 +46,9 @@ int Fill(int req, const VECTOR3& tp, const VECTOR3& tv, const VECTOR3& bp, const
 // Plan94 state of planet np at a TT MJD; false when the theory fails (bad np, no convergence).
 bool Plan94(int np, double mjd, VECTOR3& pos, VECTOR3& vel) {
     double pv[2][3];
+    if (!std::isfinite(mjd)) return false;
     const int status = eraPlan94(ERFA_DJM0, mjd, np, pv);
-    if (status < 0 || status > 1 || !std::isfinite(mjd)) return false;  // 1: outside 1000-3000
+    if (status < 0 || status > 1) return false;  // 1 is a warning: outside the years 1000-3000
     ToHost(pv, pos, vel);
     return true;
 }

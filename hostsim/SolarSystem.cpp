@@ -39,61 +39,42 @@ struct PlanetData {
 
 // GM: JPL DE440 (Park et al. 2021, AJ 161:105); for Mars, Jupiter, Saturn, Uranus and Neptune the
 // planet alone, without the moons that are bodies of their own, from the JPL satellite solutions
-// (Jacobson 2010, 2013, 2014, Jacobson 2009, Iess et al. 2019).
+// (Jacobson 2009, 2010, 2013, 2014; Iess et al. 2019).
 // Mean radius: IAU WGCCRE 2015 report (Archinal et al. 2018, Celest. Mech. 130:22).
 // Rotation: IAU WGCCRE 2009 report (Archinal et al. 2011, Celest. Mech. 109:101), without the
 // periodic terms below 0.01 degrees (Mercury's librations, Jupiter's pole nutation).
+// clang-format off
 const PlanetData kPlanets[] = {
-    {"Mercury",
-     1,
-     22031.868551,
-     2439.4,
-     {281.0097, -0.0328, 61.4143, -0.0049, 329.5469, 6.1385025},
-     {0, 0, 0, 0}},
-    {"Venus", 2, 324858.592, 6051.8, {272.76, 0, 67.16, 0, 160.20, -1.4813688}, {0, 0, 0, 0}},
-    // Zonals: EGM2008 (Pavlis et al. 2012), reference radius 6378136.3 m.
-    {"Earth",
-     3,
-     398600.435507,
-     6371.0084,
-     {0.0, -0.641, 90.0, -0.557, 190.147, 360.9856235},
-     {6378.1363, 1.08262617e-3, -2.53241e-6, -1.61990e-6}},
+    {"Mercury", 1, 22031.868551, 2439.4,
+     {281.0097, -0.0328, 61.4143, -0.0049, 329.5469, 6.1385025}, {0, 0, 0, 0}},
+    {"Venus", 2, 324858.592, 6051.8,
+     {272.76, 0, 67.16, 0, 160.20, -1.4813688}, {0, 0, 0, 0}},
+    // Rotation from ERFA instead (EarthRotationAt). Zonals: EGM2008 (Pavlis et al. 2012),
+    // reference radius 6378136.3 m.
+    {"Earth", 3, 398600.435507, 6371.0084,
+     {0, 0, 0, 0, 0, 0}, {6378.1363, 1.08262617e-3, -2.53241e-6, -1.61990e-6}},
     // Zonals: MRO120D (Konopliv et al. 2016, Icarus 274:253), reference radius 3396 km.
-    {"Mars",
-     4,
-     42828.375,
-     3389.5,
+    {"Mars", 4, 42828.375, 3389.5,
      {317.68143, -0.1061, 52.88650, -0.0609, 176.630, 350.89198226},
      {3396.0, 1.9566e-3, 3.148e-5, -1.539e-5}},
     // Zonals: Juno (Iess et al. 2018, Nature 555:220), reference radius 71492 km.
-    {"Jupiter",
-     5,
-     126686534.0,
-     69911.0,
+    {"Jupiter", 5, 126686534.0, 69911.0,
      {268.056595, -0.006499, 64.495303, 0.002413, 284.95, 870.5360000},
      {71492.0, 14696.5063e-6, -0.0450e-6, -586.6085e-6}},
     // Zonals: Cassini Grand Finale (Iess et al. 2019, Science 364:eaat2965), radius 60330 km.
-    {"Saturn",
-     6,
-     37931207.7,
-     58232.0,
+    {"Saturn", 6, 37931207.7, 58232.0,
      {40.589, -0.036, 83.537, -0.004, 38.90, 810.7939024},
      {60330.0, 16290.573e-6, 0.059e-6, -935.314e-6}},
     // Zonals: Jacobson 2014 (AJ 148:76), reference radius 25559 km; J3 not determined.
-    {"Uranus",
-     7,
-     5793951.3,
-     25362.0,
+    {"Uranus", 7, 5793951.3, 25362.0,
      {257.311, 0, -15.175, 0, 203.81, -501.1600928},
      {25559.0, 3510.68e-6, 0.0, -34.17e-6}},
     // Zonals: Jacobson 2009 (AJ 137:4322), reference radius 25225 km; J3 not determined.
-    {"Neptune",
-     8,
-     6835099.5,
-     24622.0,
+    {"Neptune", 8, 6835099.5, 24622.0,
      {299.36, 0, 43.46, 0, 253.18, 536.3128492, IauRotation::Neptune},
      {25225.0, 3408.43e-6, 0.0, -33.40e-6}},
 };
+// clang-format on
 
 // Sun: GM DE440; radius IAU 2015 Resolution B3 nominal; rotation IAU WGCCRE 2009.
 constexpr double kSunGM = 132712440041.279419;
@@ -127,6 +108,7 @@ struct MoonData {
 // sub-Charon meridian, towards it. GM: JPL satellite solutions (Jacobson 2010, 2013, 2009;
 // Stern et al. 2015 for Charon). Mean radius: IAU WGCCRE 2015 report.
 const MoonData kMoons[] = {
+    // name, parent, GM, radius, epoch, a, e, w, M, i, node, n, Pw, Pnode, pole RA, pole Dec
     {"Phobos", "Mars", 7.087e-4, 11.08, 33282.0, 9376.0, 0.0151, 150.057, 91.059, 1.075, 207.784,
      1128.8447569, 1.1316, 2.2617, 317.671, 52.893},
     {"Deimos", "Mars", 9.62e-5, 6.2, 33282.0, 23458.0, 0.0002, 260.729, 325.329, 1.788, 24.525,
@@ -189,8 +171,7 @@ std::vector<double> JCoeff(const Zonals& z, double radius) {
 // A body's ELEMENTS in the ecliptic of J2000 from its orbit plane and periapsis (right-handed
 // ecliptic unit vectors h and p), size, eccentricity and mean anomaly (rad).
 ELEMENTS EclipticElements(const VECTOR3& h, const VECTOR3& p, double a, double e, double M) {
-    VECTOR3 node{-h.y, h.x, 0.0};  // ecliptic north x h
-    node = Length(node) > 1e-12 ? unit(node) : VECTOR3{1, 0, 0};
+    const VECTOR3 node = detail::EclipticNode(h);
     const double i = std::acos(std::fmax(-1.0, std::fmin(1.0, h.z)));
     const double O = std::atan2(node.y, node.x);
     const double w = std::atan2(dotp(CrossProduct(node, p), h), dotp(node, p));
@@ -214,9 +195,8 @@ ELEMENTS MoonElements(const MoonData& m, double parentGM, double mjd, VECTOR3& n
     const double L = (m.node + m.w + m.M + m.n * dt) * kDeg;  // mean longitude
     const double M = L - (O + w);
     // Laplace-plane axes in ICRF: x on the plane's node on the equator, z on its pole.
-    const double ra = m.poleRa * kDeg, dec = m.poleDec * kDeg;
-    const VECTOR3 z{std::cos(dec) * std::cos(ra), std::cos(dec) * std::sin(ra), std::sin(dec)};
-    const VECTOR3 x{-std::sin(ra), std::cos(ra), 0.0};
+    VECTOR3 z{}, x{};
+    detail::EquatorAxes(m.poleRa * kDeg, m.poleDec * kDeg, z, x);
     const VECTOR3 y = CrossProduct(z, x);
     auto toEcliptic = [&](double u, double v, double s) {
         return detail::EquatorialToEcliptic(x * u + y * v + z * s);

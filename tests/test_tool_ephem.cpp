@@ -79,6 +79,9 @@ TEST_F(ToolEphem, MoonAboutEarthAtACalendarDate) {
     const Result now = RunTool("ephem Io");
     ASSERT_EQ(now.code, 0) << now.err;
     EXPECT_NE(now.out.find("Io relative to Jupiter"), std::string::npos) << now.out;
+    const Result base = RunTool("ephem 'Cape Canaveral'");
+    ASSERT_EQ(base.code, 0) << base.err;
+    EXPECT_NEAR(Field(base.out, "distance"), 6371.0084, 1e-3) << base.out;
 }
 
 TEST_F(ToolEphem, BadNamesAndDatesExitWithCode2) {
