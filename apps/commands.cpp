@@ -6,7 +6,9 @@
 
 namespace zaq::app {
 
-void Register(CLI::App& /*app*/, Options& /*opts*/) {}
+void Register(CLI::App& app, Options& opts) {
+    RegisterEphem(app, opts);
+}
 
 int Run(const Options& opts) {
     if (!opts.root.empty() && chdir(opts.root.c_str()) != 0) {

@@ -14,6 +14,8 @@ struct Options {
 
 /// Adds every subcommand to the parser; each sets opts.run.
 void Register(CLI::App& app, Options& opts);
+/// zaq ephem BODY [--date DATE] [--ref BODY].
+void RegisterEphem(CLI::App& app, Options& opts);
 /// Enters opts.root and runs the chosen subcommand; returns the exit code.
 int Run(const Options& opts);
 

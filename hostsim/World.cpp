@@ -140,17 +140,17 @@ void ObjectGlobal(const Object* o, VECTOR3& pos, VECTOR3& vel) {
     }
 }
 
-bool Fail(const std::string& msg) {
-    W().lastError = msg;
-    oapiWriteLog(("hostsim: " + msg).c_str());
-    return false;
-}
-
 bool NameTaken(const std::string& name) { return oapiGetObjectByName(name.c_str()) != nullptr; }
 
 bool Finite(VECTOR3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 }  // namespace
+
+bool Fail(const std::string& msg) {
+    W().lastError = msg;
+    oapiWriteLog(("hostsim: " + msg).c_str());
+    return false;
+}
 
 Object* AsObject(const void* h) {
     if (!h || !W().handles.count(h)) return nullptr;
@@ -379,6 +379,11 @@ bool SetLogFile(const char* path) {
 }
 
 const std::string& LastError() { return W().lastError; }
+
+OBJHANDLE GetParent(OBJHANDLE body) {
+    const Body* b = AsBody(body);
+    return b && b->parent ? static_cast<Object*>(b->parent) : nullptr;
+}
 
 }  // namespace zaq::hostsim
 

@@ -71,6 +71,9 @@ Object* AsObject(const void* h);
 Thruster* AsThruster(const Vessel* v, const void* h);
 Propellant* AsPropellant(const Vessel* v, const void* h);
 
+// Records msg as the last error and writes it to the host log; returns false.
+bool Fail(const std::string& msg);
+
 // States in the host frame at the current simulation MJD.
 VECTOR3 GlobalPos(const Object* o);
 VECTOR3 GlobalVel(const Object* o);

@@ -104,5 +104,19 @@ void SetSimMJD(double mjd);
 bool SetLogFile(const char* path);
 /// Text of the last world-builder error.
 const std::string& LastError();
+/// The body a body moves about; null for the root body and for anything that is not a body.
+OBJHANDLE GetParent(OBJHANDLE body);
+
+// ---- the built-in solar system ------------------------------------------------------------
+
+/// Resets the world to the real solar system at simulation MJD `mjd` (read as TT): the Sun at the
+/// origin, the eight planets and the Moon on ERFA ephemeris modules, Pluto and the major moons on
+/// mean elements, physical data, rotation and a few surface bases. Vessels are gone afterwards.
+/// False (and LastError) for a non-finite MJD.
+bool LoadSolarSystem(double mjd);
+/// MJD (TT) of a UTC calendar instant; NaN for an invalid date or time of day.
+double MjdFromUTC(int year, int month, int day, int hour = 0, int minute = 0, double second = 0);
+/// "YYYY-MM-DD HH:MM:SS" (UTC, whole seconds) of an MJD (TT); empty when ERFA cannot convert it.
+std::string UTCText(double mjd);
 
 }  // namespace zaq::hostsim

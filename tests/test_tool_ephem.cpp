@@ -1,0 +1,104 @@
+// The zaq tool's ephem command, run as a program: a good request and the bad ones.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+Result RunTool(const std::string& args) {
+    // Files of their own per process: ctest runs the cases of this file side by side.
+    const std::string base = ::testing::TempDir() + "zaq_ephem_" + std::to_string(getpid());
+    const std::string out = base + ".out", err = base + ".err";
+    const std::string cmd = std::string("'") + ZAQ_TOOL + "' --root '" ZAQ_SOURCE_DIR "/data' " +
+                            args + " >'" + out + "' 2>'" + err + "'";
+    Result r;
+    const int status = std::system(cmd.c_str());
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return r;
+}
+
+// The number after a line's label, e.g. "distance  384400.000 km".
+double Field(const std::string& text, const std::string& label) {
+    const size_t at = text.find("\n" + label);
+    if (at == std::string::npos) return -1;
+    return std::atof(text.c_str() + at + 1 + label.size());
+}
+
+}  // namespace
+
+class ToolEphem : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::string(ZAQ_TOOL).empty()) GTEST_SKIP() << "the zaq tool is not built";
+    }
+};
+
+// At the total solar eclipse of 2026-08-12 the Moon is about 369,000 km from Earth (its distance
+// range is 356,400 - 406,700 km) and moves at about 1 km/s.
+TEST_F(ToolEphem, MoonAboutEarthAtACalendarDate) {
+    const Result r = RunTool("ephem Moon --ref Earth --date 2026-08-12T17:46");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Moon relative to Earth"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2026-08-12 17:46:00 UTC"), std::string::npos) << r.out;
+    const double d = Field(r.out, "distance"), v = Field(r.out, "speed");
+    EXPECT_GT(d, 356400.0) << r.out;
+    EXPECT_LT(d, 406700.0) << r.out;
+    EXPECT_GT(v, 0.9);
+    EXPECT_LT(v, 1.1);
+    // The same instant as an MJD (TT) gives the same state; Mars about the Sun is 1.38-1.67 au.
+    const Result m = RunTool("ephem Moon --ref Earth --date 61264.74107852");
+    ASSERT_EQ(m.code, 0) << m.err;
+    EXPECT_NEAR(Field(m.out, "distance"), d, 1.0);
+    const Result mars = RunTool("ephem Mars --ref Sun --date 2026-01-01");
+    ASSERT_EQ(mars.code, 0) << mars.err;
+    EXPECT_GT(Field(mars.out, "distance") / 149597870.7, 1.38);
+    EXPECT_LT(Field(mars.out, "distance") / 149597870.7, 1.67);
+    // Without --date: now; without --ref: the parent body.
+    const Result now = RunTool("ephem Io");
+    ASSERT_EQ(now.code, 0) << now.err;
+    EXPECT_NE(now.out.find("Io relative to Jupiter"), std::string::npos) << now.out;
+    const Result base = RunTool("ephem 'Cape Canaveral'");
+    ASSERT_EQ(base.code, 0) << base.err;
+    EXPECT_NEAR(Field(base.out, "distance"), 6371.0084, 1e-3) << base.out;
+}
+
+TEST_F(ToolEphem, BadNamesAndDatesExitWithCode2) {
+    for (const char* args :
+         {"ephem Vulcan", "ephem Moon --ref Nowhere", "ephem Moon --date 2026-13-01",
+          "ephem Moon --date 2026-02-30", "ephem Moon --date 2026-01-01T25:00",
+          "ephem Moon --date tomorrow", "ephem Moon --date 61000x", "ephem Moon --date 1e9",
+          "ephem Moon --date 2026-1-1"}) {
+        const Result r = RunTool(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_TRUE(r.out.empty()) << args;
+        // One line of error text.
+        ASSERT_FALSE(r.err.empty()) << args;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+    }
+    EXPECT_EQ(RunTool("ephem").code, 2);  // BODY is required
+    const Result help = RunTool("ephem --help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--date"), std::string::npos);
+}
