@@ -60,7 +60,6 @@ struct Anomaly {
     int updates = 0;
 
     explicit Anomaly(double x) : E(x), s(std::sin(x)), c(std::cos(x)) {}
-    Anomaly(double x, double sx, double cx) : E(x), s(sx), c(cx) {}
 
     [[gnu::always_inline]] void Advance(double d) {
         const double x = E + d;

@@ -34,6 +34,14 @@ MATRIX3 EulerZXZ(double a1, double a2, double a3) {
     return MatrixProduct(R3(a3), MatrixProduct(R1(a2), R3(a1)));
 }
 
+// Turns the axes u and v by a within their plane: u' = u cos a + v sin a, v' = v cos a - u sin a.
+void RotateAxisPair(double a, VECTOR3& u, VECTOR3& v) {
+    const double c = std::cos(a), s = std::sin(a);
+    const VECTOR3 un = u * c + v * s;
+    v = v * c - u * s;
+    u = un;
+}
+
 // The unit axes rotated by RotateZ(a1), RotateX(a2), RotateZ(a3), after RotateX(a0) first.
 void RotatedAxes(double a0, double a1, double a2, double a3, VECTOR3* x, VECTOR3* y, VECTOR3* z) {
     VECTOR3 ax{1, 0, 0}, ay{0, 1, 0}, az{0, 0, 1};
@@ -44,6 +52,21 @@ void RotatedAxes(double a0, double a1, double a2, double a3, VECTOR3* x, VECTOR3
     if (x) *x = ax;
     if (y) *y = ay;
     if (z) *z = az;
+}
+
+// The angle forms of EquatorOfDate and EclipticOfDate.
+using DateAngles = void (*)(double mjd, double* a1, double* a2, double* a3);
+
+MATRIX3 DateMatrix(DateAngles angles, double mjd) {
+    double a1, a2, a3;
+    angles(mjd, &a1, &a2, &a3);
+    return EulerZXZ(a1, a2, a3);
+}
+
+void DateAxes(DateAngles angles, double mjd, double a0, VECTOR3* x, VECTOR3* y, VECTOR3* z) {
+    double a1, a2, a3;
+    angles(mjd, &a1, &a2, &a3);
+    RotatedAxes(a0, a1, a2, a3, x, y, z);
 }
 
 // IAU 1976 precession angles zeta, z, theta in radians.
@@ -152,33 +175,23 @@ void EclipticOfDate(double mjd, double* a1, double* a2, double* a3) {
 }
 
 MATRIX3 EquatorOfDate(double mjd) {
-    double a1, a2, a3;
-    EquatorOfDate(mjd, &a1, &a2, &a3);
-    return EulerZXZ(a1, a2, a3);
+    return DateMatrix(EquatorOfDate, mjd);
 }
 
 MATRIX3 EclipticOfDate(double mjd) {
-    double a1, a2, a3;
-    EclipticOfDate(mjd, &a1, &a2, &a3);
-    return EulerZXZ(a1, a2, a3);
+    return DateMatrix(EclipticOfDate, mjd);
 }
 
 void EquatorOfDate(double mjd, VECTOR3* x, VECTOR3* y, VECTOR3* z) {
-    double a1, a2, a3;
-    EquatorOfDate(mjd, &a1, &a2, &a3);
-    RotatedAxes(0.0, a1, a2, a3, x, y, z);
+    DateAxes(EquatorOfDate, mjd, 0.0, x, y, z);
 }
 
 void EclipticOfDate(double mjd, VECTOR3* x, VECTOR3* y, VECTOR3* z) {
-    double a1, a2, a3;
-    EclipticOfDate(mjd, &a1, &a2, &a3);
-    RotatedAxes(0.0, a1, a2, a3, x, y, z);
+    DateAxes(EclipticOfDate, mjd, 0.0, x, y, z);
 }
 
 void EquatorOfDate2(double mjd, VECTOR3* x, VECTOR3* y, VECTOR3* z) {
-    double a1, a2, a3;
-    EquatorOfDate(mjd, &a1, &a2, &a3);
-    RotatedAxes(-kObliquityJ2000, a1, a2, a3, x, y, z);
+    DateAxes(EquatorOfDate, mjd, -kObliquityJ2000, x, y, z);
 }
 
 MATRIX3 J2000EclToEqu(double mjd) {
@@ -187,18 +200,12 @@ MATRIX3 J2000EclToEqu(double mjd) {
 
 void RotateX(double a, VECTOR3& x, VECTOR3& y, VECTOR3& z) {
     (void)x;
-    const double c = std::cos(a), s = std::sin(a);
-    const VECTOR3 yn = y * c + z * s;
-    z = z * c - y * s;
-    y = yn;
+    RotateAxisPair(a, y, z);
 }
 
 void RotateZ(double a, VECTOR3& x, VECTOR3& y, VECTOR3& z) {
     (void)z;
-    const double c = std::cos(a), s = std::sin(a);
-    const VECTOR3 xn = x * c + y * s;
-    y = y * c - x * s;
-    x = xn;
+    RotateAxisPair(a, x, y);
 }
 
 MATRIX3 _MRAxis(const VECTOR3& axis, double a) {
