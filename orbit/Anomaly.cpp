@@ -1,0 +1,260 @@
+// Anomaly conversions and the solvers of Kepler's equation.
+//
+// The closed-form conversions are evaluated in half-angle and arc-tangent forms: they give the
+// same angles as the arc-cosine expressions of the textbooks but keep full precision near
+// periapsis and apoapsis, where an arc cosine of a value close to +-1 loses half the digits.
+#include <cmath>
+#include <limits>
+
+#include "zaq/foundation.h"
+#include "zaq/orbit.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Newton iteration limits and residual tolerances of the three Kepler solvers.
+constexpr int kMaxSteps = 22;
+constexpr int kMaxStepsRefine = 18;
+constexpr double kTol = 1e-14;
+constexpr double kTolRefine = 1e-12;
+constexpr double kPoorStart = 0.5;
+
+inline double Clamp1(double d) {
+    return d > 1.0 ? 1.0 : (d < -1.0 ? -1.0 : d);
+}
+
+// sin h and 1 - cos h for |h| <= 1 from their Taylor series, truncated where the next term is
+// below 1e-17 in three ranges of |h|: the first Newton steps are large, the last ones tiny.
+[[gnu::always_inline]] inline void SinVers(double h, double& sh, double& vh) {
+    const double h2 = h * h;
+    if (h2 <= 1e-6) {
+        sh = h - h * h2 * (1.0 / 6);
+        vh = h2 * (0.5 - h2 * (1.0 / 24));
+        return;
+    }
+    // Pairs of terms are evaluated side by side to shorten the dependency chain.
+    const double h4 = h2 * h2;
+    const double s01 = 1.0 - h2 * (1.0 / 6), s23 = 1.0 / 120 - h2 * (1.0 / 5040);
+    const double v01 = 0.5 - h2 * (1.0 / 24), v23 = 1.0 / 720 - h2 * (1.0 / 40320);
+    if (h2 <= 1.0 / 64) {
+        sh = h * (s01 + h4 * (s23 + h4 * (1.0 / 362880)));
+        vh = h2 * (v01 + h4 * (v23 + h4 * (1.0 / 3628800)));
+        return;
+    }
+    const double s45 = 1.0 / 362880 - h2 * (1.0 / 39916800);
+    const double s67 = 1.0 / 6227020800 - h2 * (1.0 / 1307674368000);
+    const double v45 = 1.0 / 3628800 - h2 * (1.0 / 479001600);
+    const double v67 = 1.0 / 87178291200 - h2 * (1.0 / 20922789888000);
+    const double h8 = h4 * h4;
+    sh = h * ((s01 + h4 * s23) + h8 * ((s45 + h4 * s67) + h8 * (1.0 / 355687428096000)));
+    vh = h2 * ((v01 + h4 * v23) + h8 * ((v45 + h4 * v67) + h8 * (1.0 / 6402373705728000)));
+}
+
+// An eccentric anomaly with its sine and cosine. A Newton step updates the sine and cosine
+// with the angle-addition formulas and series of the step instead of two new transcendental
+// calls; a step above 1 rad, or the 64th such update in a row (their rounding errors add up),
+// evaluates them afresh.
+struct Anomaly {
+    double E, s, c;
+    int updates = 0;
+
+    explicit Anomaly(double x) : E(x), s(std::sin(x)), c(std::cos(x)) {}
+
+    [[gnu::always_inline]] void Advance(double d) {
+        const double x = E + d;
+        const double h = x - E;  // the step actually taken
+        E = x;
+        if (std::fabs(h) > 1.0 || ++updates > 64) {
+            s = std::sin(x);
+            c = std::cos(x);
+            updates = 0;
+            return;
+        }
+        double sh, vh;
+        SinVers(h, sh, vh);
+        const double sn = s + (c * sh - s * vh);
+        c -= s * sh + c * vh;
+        s = sn;
+    }
+};
+
+// Elliptic Newton iteration with clamped steps on the residual f = M - E + e sin E, until
+// |f| <= tol or maxSteps steps.
+inline void NewtonElliptic(double M, double e, Anomaly& a, double tol, int maxSteps) {
+    double f = e * a.s + (M - a.E);
+    for (int n = 0; std::fabs(f) > tol && n < maxSteps; ++n) {
+        a.Advance(Clamp1(f / (1.0 - e * a.c)));
+        f = e * a.s + (M - a.E);
+    }
+}
+
+// Solver A on an ellipse: start M + e sin M, reached from sin M and cos M by one update.
+inline Anomaly SolveElliptic(double M, double e) {
+    Anomaly a(M);
+    a.Advance(e * a.s);
+    a.updates = 0;
+    NewtonElliptic(M, e, a, kTol, kMaxSteps);
+    return a;
+}
+
+// Hyperbolic Kepler equation M = e sinh H - H from H = 0 with clamped steps. One exponential
+// per step gives both sinh H and cosh H.
+double SolveHyperbolic(double M, double e) {
+    double H = 0.0;
+    double f = M;  // M - e sinh 0 + 0
+    double ch = 1.0;
+    for (int n = 0; std::fabs(f) > kTol && n < kMaxSteps; ++n) {
+        // At H = 0 with e = 1 the derivative is 0: the infinite step is clamped to +-1.
+        H += Clamp1(f / (e * ch - 1.0));
+        const double x = std::exp(H), r = 1.0 / x;
+        ch = 0.5 * (x + r);
+        f = M - e * (0.5 * (x - r)) + H;
+    }
+    return H;
+}
+
+}  // namespace
+
+namespace otk {
+
+double mna2eca(double M, double e) {
+    if (e < 1.0) return SolveElliptic(M, e).E;
+    return SolveHyperbolic(M, e);
+}
+
+double mna2eca(double M, double e, double E0) {
+    if (e >= 1.0) return mna2eca(M, e);
+    Anomaly a(E0);
+    const double f = e * a.s + (M - E0);
+    // A start that is too poor (or not a number) falls back to the full solver.
+    if (!(std::fabs(f) <= kPoorStart)) return mna2eca(M, e);
+    if (std::fabs(f) <= kTolRefine) return E0;
+    NewtonElliptic(M, e, a, kTolRefine, kMaxStepsRefine);
+    return a.E;
+}
+
+void mna2eca(int n, double e, const double* M, double* E) {
+    if (!(e < 1.0)) {
+        ZAQ_ERROR("otk::mna2eca", "Function doesn't support hyperbolic orbits");
+        return;
+    }
+    if (n < 1) return;  // nothing to solve
+    if (!M || !E) {
+        ZAQ_ERROR("otk::mna2eca", "Null array");
+        return;
+    }
+    Anomaly a = SolveElliptic(M[0], e);
+    E[0] = a.E;
+    // Each further element starts from the previous solution, whose sine and cosine are
+    // already known, with plain (unclamped) Newton steps.
+    for (int k = 1; k < n; ++k) {
+        double f = M[k] - a.E + e * a.s;
+        for (int i = 0; std::fabs(f) > kTol && i < kMaxSteps; ++i) {
+            a.Advance(f / (1.0 - e * a.c));
+            f = M[k] - a.E + e * a.s;
+        }
+        E[k] = a.E;
+    }
+}
+
+double tra2eca(double nu, double e) {
+    // tan(nu'/2) of the angle nu' in [0, pi] with the same cosine as nu.
+    const double t = std::fabs(std::tan(0.5 * nu));
+    if (e > 1.0) {
+        // tanh(H/2) = sqrt((e-1)/(e+1)) tan(nu/2); beyond the asymptotes atanh gives NaN.
+        const double H = 2.0 * std::atanh(std::sqrt((e - 1.0) / (e + 1.0)) * t);
+        return nu > M_PI ? -H : H;
+    }
+    // tan(E/2) = sqrt((1-e)/(1+e)) tan(nu/2); e = 1 gives 0.
+    const double E = 2.0 * std::atan(std::sqrt((1.0 - e) / (1.0 + e)) * t);
+    return nu > M_PI ? PI2 - E : E;
+}
+
+double eca2mna(double E, double e) {
+    if (e == 0.0) return E;
+    if (e < 1.0) return E - e * std::sin(E);
+    return e * std::sinh(E) - E;
+}
+
+double eca2tra(double E, double e) {
+    if (e == 0.0) return E;
+    if (e < 1.0) {
+        // Mirrored by E > pi only: a negative E gives the angle of |E|.
+        const double nu =
+            2.0 * std::atan(std::sqrt((1.0 + e) / (1.0 - e)) * std::fabs(std::tan(0.5 * E)));
+        return E > M_PI ? PI2 - nu : nu;
+    }
+    const double nu =
+        2.0 * std::atan(std::sqrt((e + 1.0) / (e - 1.0)) * std::tanh(0.5 * std::fabs(E)));
+    return E < 0.0 ? PI2 - nu : nu;
+}
+
+double mna2tra(double M, double e) {
+    return eca2tra(mna2eca(M, e), e);
+}
+
+double tra2mna(double nu, double e) {
+    if (e == 0.0) return nu;
+    return eca2mna(tra2eca(nu, e), e);
+}
+
+double eca2nra(double E, double e) {
+    if (e < 1.0) {
+        // The outward normal of the ellipse at E points along (sqrt(1-e^2) cos E, sin E).
+        const double n = std::atan2(std::fabs(std::sin(E)), std::sqrt(1.0 - e * e) * std::cos(E));
+        return E > M_PI ? PI2 - n : n;
+    }
+    // On the hyperbola along (sqrt(e^2-1), tanh H) (scaled by cosh H to stay finite).
+    const double n = std::atan2(std::fabs(std::tanh(E)), std::sqrt(e * e - 1.0));
+    return E < 0.0 ? PI2 - n : n;
+}
+
+double nra2eca(double n, double e) {
+    const double s = std::fabs(std::sin(n)), c = std::cos(n);
+    if (e < 1.0) {
+        // tan E = sqrt(1-e^2) tan n.
+        const double E = std::atan2(std::sqrt(1.0 - e * e) * s, c);
+        return n > M_PI ? PI2 - E : E;
+    }
+    // tanh H = sqrt(e^2-1) tan n; a normal pointing backward (cos n < 0) or beyond the
+    // asymptotes is outside the hyperbola's range.
+    if (c < 0.0) return kNaN;
+    const double H = std::atanh(std::sqrt(e * e - 1.0) * s / c);
+    return n > M_PI ? -H : H;
+}
+
+double eca2fpa(double E, double e) {
+    if (e == 0.0) return 0.0;
+    if (e < 1.0) {
+        // tan g = e sin E / sqrt(1-e^2); negative in the second half.
+        const double g = std::atan2(e * std::fabs(std::sin(E)), std::sqrt(1.0 - e * e));
+        return E > M_PI ? -g : g;
+    }
+    const double g = std::atan2(e * std::fabs(std::sinh(E)), std::sqrt(e * e - 1.0));
+    return E < 0.0 ? -g : g;
+}
+
+double fpa2eca(double g, double e) {
+    if (e == 0.0) return 0.0;
+    const double s = std::sin(std::fabs(g)), c = std::cos(std::fabs(g));
+    // A flight-path angle beyond +-90 degrees is outside every conic.
+    if (c < 0.0) return kNaN;
+    if (e < 1.0) {
+        // sin E = sqrt(1-e^2) sin g / (e cos g), cos E = sqrt(e^2 - sin^2 g) / (e cos g): the
+        // point in the first quarter; NaN when |g| is above the orbit's largest angle, asin e,
+        // except for the rounding of sin g at that largest angle itself (E = pi/2).
+        double d = (e - s) * (e + s);
+        if (d < 0.0 && d > -4 * std::numeric_limits<double>::epsilon() * e * e) d = 0.0;
+        const double E = std::atan2(std::sqrt(1.0 - e * e) * s, std::sqrt(d));
+        // A negative angle lies before periapsis: of the two candidates pi + E and 2pi - E we
+        // return the mirror image 2pi - E, so that eca2fpa(fpa2eca(g, e), e) == g and the
+        // result matches the sign convention of the hyperbolic branch (-H).
+        return g < 0.0 ? PI2 - E : E;
+    }
+    // sinh H = sqrt(e^2-1) tan g / e.
+    const double H = std::asinh(std::sqrt(e * e - 1.0) * s / (e * c));
+    return g < 0.0 ? -H : H;
+}
+
+}  // namespace otk
