@@ -3,4 +3,5 @@
 
 #include "zaq/foundation.h"
 #include "zaq/host.h"
+#include "zaq/lambert.h"
 #include "zaq/vector3.h"
