@@ -79,8 +79,9 @@ void WriteFG(const VECTOR3& r1, const VECTOR3& r2, double f, double g, double gd
 
 // ---- Stumpff functions ------------------------------------------------------------------------
 // C(z) = sum (-z)^k / (2k+2)!, S(z) = sum (-z)^k / (2k+3)!. Below |z| = 1 the series is summed
-// (10 terms reach the double precision there); above, the closed forms, which lose digits to
-// cancellation near z = 0 (S and the derivatives badly so) but not for |z| >= 1.
+// (10 terms reach the double precision there); above, the closed forms. These lose digits to
+// cancellation as z approaches 0 (S and the derivatives badly so: at |z| = 1e-6 dS from the
+// closed forms is off in its first digit), but not for |z| >= 1.
 constexpr double kSeriesLimit = 1.0;
 constexpr int kTerms = 10;
 
@@ -103,70 +104,89 @@ struct Series {
 };
 constexpr Series kSeries;
 
-// C, S and, when dC is not null, their derivatives dC/dz = sum k c_k z^(k-1) and the same for S.
-inline void Stumpff(double z, double* C, double* S, double* dC, double* dS) {
+// The Stumpff functions at one z, with what a universal-variable pass needs besides them.
+struct StumpffAt {
+    double C, S;    // C(z), S(z)
+    double dC, dS;  // dC/dz, dS/dz, when asked for
+    double iSqC;    // 1/sqrt(C)
+    double q;       // (1 - z S)/sqrt(C)
+};
+
+// Beyond the series the half-angle functions give everything from one sine-cosine pair (or one
+// exponential) without cancellation in C: with z = w^2, C = 2 sin^2(w/2)/z, sin w =
+// 2 sin(w/2) cos(w/2), sqrt(C) = sqrt(2) |sin(w/2)|/w and q = sqrt(2) cos(w/2) sgn(sin(w/2));
+// with z = -w^2 the same with sinh and cosh. The derivatives follow from C and S:
+// dC = (1 - z S - 2C)/(2z), dS = (C - 3S)/(2z), and from the series below |z| = 1.
+inline void Stumpff(double z, bool derivatives, StumpffAt* f) {
     if (std::fabs(z) < kSeriesLimit) {
         double c = kSeries.c[kTerms - 1], s = kSeries.s[kTerms - 1];
         for (int k = kTerms - 2; k >= 0; --k) {
             c = c * z + kSeries.c[k];
             s = s * z + kSeries.s[k];
         }
-        *C = c;
-        *S = s;
-        if (dC) {
+        f->C = c;
+        f->S = s;
+        f->iSqC = 1 / std::sqrt(c);
+        f->q = (1 - z * s) * f->iSqC;
+        if (derivatives) {
             double dc = (kTerms - 1) * kSeries.c[kTerms - 1];
             double ds = (kTerms - 1) * kSeries.s[kTerms - 1];
             for (int k = kTerms - 2; k >= 1; --k) {
                 dc = dc * z + k * kSeries.c[k];
                 ds = ds * z + k * kSeries.s[k];
             }
-            *dC = dc;
-            *dS = ds;
+            f->dC = dc;
+            f->dS = ds;
         }
         return;
     }
+    constexpr double kSqrt2 = 1.4142135623730951;
+    const double iz = 1 / z;
     if (z > 0) {
-        // 1 - cos w = 2 sin^2(w/2) and sin w = 2 sin(w/2) cos(w/2): one sine-cosine pair.
         const double w = std::sqrt(z);
         const double sh = std::sin(0.5 * w), ch = std::cos(0.5 * w);
-        *C = 2 * sh * sh / z;
-        *S = (w - 2 * sh * ch) / (z * w);
+        f->C = 2 * sh * sh * iz;
+        f->S = (w - 2 * sh * ch) * w * iz * iz;  // 1/(z w) = w/z^2
+        f->iSqC = w / (kSqrt2 * std::fabs(sh));
+        f->q = sh < 0 ? -kSqrt2 * ch : kSqrt2 * ch;
     } else {
-        // cosh w and sinh w from one exponential.
         const double w = std::sqrt(-z);
-        const double e = std::exp(w), ie = 1 / e;
-        *C = (1 - 0.5 * (e + ie)) / z;
-        *S = (0.5 * (e - ie) - w) / (-z * w);
+        const double e = std::exp(0.5 * w), ie = 1 / e;
+        const double sh = 0.5 * (e - ie), ch = 0.5 * (e + ie);
+        f->C = -2 * sh * sh * iz;
+        f->S = (2 * sh * ch - w) * w * iz * iz;
+        f->iSqC = w / (kSqrt2 * sh);
+        f->q = kSqrt2 * ch;
     }
-    if (dC) {
-        *dC = (1 - z * *S - 2 * *C) / (2 * z);
-        *dS = (*C - 3 * *S) / (2 * z);
+    if (derivatives) {
+        f->dC = (1 - z * f->S - 2 * f->C) * 0.5 * iz;
+        f->dS = (f->C - 3 * f->S) * 0.5 * iz;
     }
 }
 
 // Quantities of one universal-variable pass at z. y < 0 means that z lies outside the range
 // where the transfer exists; t and the derivative are then not set.
 struct UVPass {
-    double C, S, y, x, t, dtdz;
+    double y, x, t, dtdz;
 };
 
 // y = r1 + r2 - A (1 - z S)/sqrt(C), x = sqrt(y/C), t = (x^3 S + A sqrt(y))/sqrt(mu), and, when
 // withDerivative, dt/dz = (x^3 (dS - 3 S dC/(2C)) + A/8 (3 S sqrt(y)/C + A/x))/sqrt(mu).
-inline void UniversalPass(double z, double rsum, double A, double sqmu, bool withDerivative,
+inline void UniversalPass(double z, double rsum, double A, double isqmu, bool withDerivative,
                           UVPass* u) {
-    double dC = 0, dS = 0;
-    Stumpff(z, &u->C, &u->S, withDerivative ? &dC : nullptr, &dS);
-    const double sqC = std::sqrt(u->C);
-    u->y = rsum - A * (1 - z * u->S) / sqC;
+    StumpffAt f;
+    Stumpff(z, withDerivative, &f);
+    u->y = rsum - A * f.q;
     if (u->y < 0) return;
     const double sqy = std::sqrt(u->y);
-    u->x = sqy / sqC;
+    u->x = sqy * f.iSqC;
     const double x3 = u->x * u->x * u->x;
-    u->t = (x3 * u->S + A * sqy) / sqmu;
+    u->t = (x3 * f.S + A * sqy) * isqmu;
     if (withDerivative) {
+        const double iC = f.iSqC * f.iSqC;
         u->dtdz =
-            (x3 * (dS - 1.5 * u->S * dC / u->C) + 0.125 * A * (3 * u->S * sqy / u->C + A / u->x)) /
-            sqmu;
+            (x3 * (f.dS - 1.5 * f.S * f.dC * iC) + 0.125 * A * (3 * f.S * sqy * iC + A / u->x)) *
+            isqmu;
     }
 }
 
@@ -182,11 +202,19 @@ void WriteUniversal(const VECTOR3& r1v, const VECTOR3& r2v, const Ends& e, doubl
 namespace otk {
 
 void CompCS(double* C, double* S, double z) {
-    Stumpff(z, C, S, nullptr, nullptr);
+    StumpffAt f;
+    Stumpff(z, false, &f);
+    *C = f.C;
+    *S = f.S;
 }
 
 void Comp_dCdS(double* dC, double* dS, double* C, double* S, double z) {
-    Stumpff(z, C, S, dC, dS);
+    StumpffAt f;
+    Stumpff(z, true, &f);
+    *C = f.C;
+    *S = f.S;
+    *dC = f.dC;
+    *dS = f.dS;
 }
 
 // ---- Gauss's method ---------------------------------------------------------------------------
@@ -213,11 +241,14 @@ int LambertG(VECTOR3 r1v, VECTOR3 r2v, double t, double mu, double* py, VECTOR3*
         ++n;
         x = m / (y * y) - l;
         if (!(x > 0 && x < 1)) return kDegenerate;
-        const double ch = 1 - 2 * x;                   // cos h, h = dE/2
-        const double sh = 2 * std::sqrt(x * (1 - x));  // sin h
+        // h = dE/2: cos h = 1 - 2x, sin h = 2 sqrt(x (1 - x)), (1 - cos h)/2 = x; 1/sin^3 h is
+        // formed while acos runs.
+        const double ch = 1 - 2 * x;
+        const double sh2 = 4 * x * (1 - x), sh = std::sqrt(sh2);
+        const double ish3 = 1 / (sh2 * sh);
         const double h = std::acos(ch);
-        const double X = (2 * h - 2 * sh * ch) / (sh * sh * sh);  // (dE - sin dE)/sin^3 h
-        const double yn = 1 + X * (l + x);                        // (1 - cos h)/2 = x
+        const double X = (2 * h - 2 * sh * ch) * ish3;  // (dE - sin dE)/sin^3 h
+        const double yn = 1 + X * (l + x);
         converged = std::fabs(yn - y) < 1e-13 * std::fabs(y + yn);
         y = yn;
     }
@@ -271,11 +302,12 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     int n = 0;
     while (n < kPassesPN) {
         ++n;
-        const double a = m * k * p / ((q * p + 2 * k * l) * p - k * k);
-        f = 1 - r2 / p * omc;
-        const double sqp = std::sqrt(p);
+        const double ip = 1 / p, sqp = std::sqrt(p);
+        const double ia = ((q * p + 2 * k * l) * p - k * k) * ip / (m * k);  // 1/a
+        const double a = 1 / ia;
+        f = 1 - r2 * ip * omc;
         g = r1r2s * isqmu / sqp;
-        const double d = r1 / a * (1 - f);  // 1 - cos dE, or 1 - cosh dF
+        const double d = r1 * ia * (1 - f);  // 1 - cos dE, or 1 - cosh dF
         double tp, D;
         if (a > 0) {
             double cosE = 1 - d;
@@ -283,26 +315,26 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
             if (cosE > 1) cosE = 1;
             double E = std::acos(cosE);
             double sinE = std::sqrt((1 - cosE) * (1 + cosE));
-            if (s * (omc / p - kdot) > 0) {
+            if (s * (omc * ip - kdot) > 0) {
                 E = 2 * kPi - E;
                 sinE = -sinE;
             }
             const double sqa3 = a * std::sqrt(a) * isqmu;
             tp = g + sqa3 * (E - sinE);
-            D = sqa3 * 2 * k * sinE / (p * (k - l * p));
+            D = sqa3 * 2 * k * sinE * ip / (k - l * p);
         } else {
             const double dm = d < 0 ? -d : 0;  // cosh dF - 1
             const double sinhF = std::sqrt(dm * (dm + 2));
             const double F = std::log1p(dm + sinhF);
             const double sqa3 = -a * std::sqrt(-a) * isqmu;
             tp = g + sqa3 * (sinhF - F);
-            D = -sqa3 * 2 * k * sinhF / (p * (k - l * p));
+            D = -sqa3 * 2 * k * sinhF * ip / (k - l * p);
         }
         if (!std::isfinite(tp)) return kDegenerate;
         // Stop on convergence, or at the cap with p, f and g of the last evaluated pass.
         if (std::fabs(tp - t) < 1e-9 * t || n == kPassesPN) break;
         const double dtdp =
-            -g / (2 * p) - 1.5 * a * (tp - g) * (q * p * p + k * k) / (m * k * p * p) + D;
+            -0.5 * g * ip - 1.5 * a * (tp - g) * (q * p * p + k * k) * ip * ip / (m * k) + D;
         double pn = p + (t - tp) / dtdp;
         if (longWay) {
             if (pn > pHi) pn = 0.5 * (p + pHi);
@@ -339,7 +371,7 @@ int LambertUB(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
         lo = PI2 * nRev * PI2 * nRev;
         hi = PI2 * (nRev + 1) * PI2 * (nRev + 1);
     }
-    const double rsum = e.r1 + e.r2, sqmu = std::sqrt(mu), tol = 1e-6 * t;
+    const double rsum = e.r1 + e.r2, isqmu = 1 / std::sqrt(mu), tol = 1e-6 * t;
     const bool multi = nRev > 0;
     UVPass u{};
     double z = 0;
@@ -347,7 +379,7 @@ int LambertUB(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     while (n < kPassesUB) {
         ++n;
         z = 0.5 * (lo + hi);
-        UniversalPass(z, rsum, A, sqmu, multi, &u);
+        UniversalPass(z, rsum, A, isqmu, multi, &u);
         if (u.y < 0) {
             lo = z;
             continue;
@@ -378,13 +410,13 @@ int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     if (!pz || *pz == 0 || !(ParabolicTime(e.r1, e.r2, e.c, longWay, mu) < t))
         return LambertUB(r1v, r2v, t, dir, mu, pz, 0, vel1, vel2);
 
-    const double rsum = e.r1 + e.r2, sqmu = std::sqrt(mu), tol = 1e-6 * t;
+    const double rsum = e.r1 + e.r2, isqmu = 1 / std::sqrt(mu), tol = 1e-6 * t;
     UVPass u{};
     double z = PI2;
     int n = 0;
     while (n < kPassesUN) {
         ++n;
-        UniversalPass(z, rsum, A, sqmu, true, &u);
+        UniversalPass(z, rsum, A, isqmu, true, &u);
         if (u.y < 0) return kNegativeY;
         if (std::fabs(u.t - t) < tol || n == kPassesUN) break;
         double zn = z + (t - u.t) / u.dtdz;
