@@ -80,8 +80,8 @@ void WriteFG(const VECTOR3& r1, const VECTOR3& r2, double f, double g, double gd
 // ---- Stumpff functions ------------------------------------------------------------------------
 // C(z) = sum (-z)^k / (2k+2)!, S(z) = sum (-z)^k / (2k+3)!. Below |z| = 1 the series is summed
 // (10 terms reach the double precision there); above, the closed forms. These lose digits to
-// cancellation as z approaches 0 (S and the derivatives badly so: at |z| = 1e-6 dS from the
-// closed forms is off in its first digit), but not for |z| >= 1.
+// cancellation as z approaches 0 (S and the derivatives badly so: near |z| = 1e-6 the closed-form
+// dS can come out with the wrong sign), but not for |z| >= 1.
 constexpr double kSeriesLimit = 1.0;
 constexpr int kTerms = 10;
 
@@ -229,7 +229,7 @@ int LambertG(VECTOR3 r1v, VECTOR3 r2v, double t, double mu, double* py, VECTOR3*
     if (!(s > 0)) return kDegenerate;
     const double r1 = e.r1, r2 = e.r2, c = e.c;
 
-    const double K = 2 * std::sqrt(r1 * r2) * std::sqrt(0.5 * (1 + c));  // 2 sqrt(r1 r2) cos(dnu/2)
+    const double K = std::sqrt(2 * r1 * r2 * (1 + c));  // 2 sqrt(r1 r2) cos(dnu/2)
     const double l = (r1 + r2) / (2 * K) - 0.5;
     const double m = t * t * mu / (K * K * K);
 
@@ -285,6 +285,7 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     const double sq2m = std::sqrt(2 * m);
     const double pLo = k / (l + sq2m), pHi = k / (l - sq2m);
     const double q = 2 * m - l * l;  // -(chord^2)
+    const double imk = 1 / (m * k);
     const double isqmu = 1 / std::sqrt(mu);
     const double r1r2s = r1 * r2 * s;
     const double kdot = 1 / r1 + 1 / r2;
@@ -303,7 +304,7 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     while (n < kPassesPN) {
         ++n;
         const double ip = 1 / p, sqp = std::sqrt(p);
-        const double ia = ((q * p + 2 * k * l) * p - k * k) * ip / (m * k);  // 1/a
+        const double ia = ((q * p + 2 * k * l) * p - k * k) * ip * imk;  // 1/a
         const double a = 1 / ia;
         f = 1 - r2 * ip * omc;
         g = r1r2s * isqmu / sqp;
@@ -334,7 +335,7 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
         // Stop on convergence, or at the cap with p, f and g of the last evaluated pass.
         if (std::fabs(tp - t) < 1e-9 * t || n == kPassesPN) break;
         const double dtdp =
-            -0.5 * g * ip - 1.5 * a * (tp - g) * (q * p * p + k * k) * ip * ip / (m * k) + D;
+            -0.5 * g * ip - 1.5 * a * (tp - g) * (q * p * p + k * k) * ip * ip * imk + D;
         double pn = p + (t - tp) / dtdp;
         if (longWay) {
             if (pn > pHi) pn = 0.5 * (p + pHi);

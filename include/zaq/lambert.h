@@ -12,15 +12,16 @@
 // pass count on success; the pass count negated past the cap (30, 40 for LambertUB), with the last
 // iterate written; -98 for a degenerate input (zero radius, collinear positions where the method
 // cannot join them, t <= 0, mu <= 0), with nothing written; -99 from LambertUN (see there).
-// The sign of dir selects the sense: dir > 0 the short way (transfer angle below pi), dir < 0 the
-// long way. None allocates or logs.
+// Only the sign of dir counts: dir > 0 the short way (transfer angle below pi), dir < 0 the long
+// way; LambertUB and LambertUN return -98 for dir = 0. None allocates or logs.
 namespace otk {
 
 /// Gauss's method, successive substitution on the sector-to-triangle ratio y; the short way only,
 /// elliptic transfers only. Returns -98 also when the iteration leaves the elliptic domain.
 int LambertG(VECTOR3 r1, VECTOR3 r2, double t, double mu, double* y, VECTOR3* vel1, VECTOR3* vel2);
 
-/// p-iteration: Newton steps on the semi-latus rectum p.
+/// p-iteration: Newton steps on the semi-latus rectum p. Returns -98 also when a pass yields a
+/// non-finite flight time.
 int LambertPN(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, double* p, VECTOR3* vel1,
               VECTOR3* vel2);
 
