@@ -3,5 +3,6 @@
 
 #include "zaq/foundation.h"
 #include "zaq/host.h"
+#include "zaq/lambert.h"
 #include "zaq/orbit.h"
 #include "zaq/vector3.h"

@@ -1,0 +1,106 @@
+// Lambert solvers: time per solve on the seeded case set of the tests, cold (no start value) and
+// warm (a porkchop-like sweep whose flight time grows by 0.1 % from case to case, the in/out
+// variable carried from the previous case). Each iteration solves one case.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "tests/lambert_cases.h"
+#include "zaq/lambert.h"
+
+namespace {
+
+using zaq::test::LambertCase;
+
+constexpr int kCases = 10000;
+constexpr uint64_t kSeed = 20240607;  // the seed of the random test
+constexpr int kSweepBases = 100, kSweepSteps = 100;
+
+enum Solver { kG, kPN, kUB, kUN };
+
+inline int Solve(Solver s, const LambertCase& k, double* w, VECTOR3* v1, VECTOR3* v2) {
+    switch (s) {
+        case kG:
+            return otk::LambertG(k.r1, k.r2, k.t, k.mu, w, v1, v2);
+        case kPN:
+            return otk::LambertPN(k.r1, k.r2, k.t, k.dir, k.mu, w, v1, v2);
+        case kUB:
+            return otk::LambertUB(k.r1, k.r2, k.t, k.dir, k.mu, w, 0, v1, v2);
+        case kUN:
+            return otk::LambertUN(k.r1, k.r2, k.t, k.dir, k.mu, w, v1, v2);
+    }
+    return 0;
+}
+
+// Which cases a benchmark runs on.
+enum Subset { kAll, kElliptic, kSolvedByG };
+
+bool InSubset(Subset sub, const LambertCase& k) {
+    if (sub == kElliptic) return !k.Hyperbolic();
+    if (sub == kSolvedByG) {
+        double y = 0;
+        return k.dir > 0 && otk::LambertG(k.r1, k.r2, k.t, k.mu, &y, nullptr, nullptr) > 0;
+    }
+    return true;
+}
+
+std::vector<LambertCase> Cases(Subset sub) {
+    std::vector<LambertCase> out;
+    for (const LambertCase& k : zaq::test::MakeLambertCases(kCases, kSeed))
+        if (InSubset(sub, k)) out.push_back(k);
+    return out;
+}
+
+// Sweeps whose base case belongs to the subset; the steps stay together.
+std::vector<LambertCase> Sweep(Subset sub) {
+    const std::vector<LambertCase> all =
+        zaq::test::MakeLambertSweep(4 * kSweepBases, kSweepSteps, kSeed + 1);
+    std::vector<LambertCase> out;
+    for (size_t b = 0; b < all.size() && out.size() < kSweepBases * kSweepSteps; b += kSweepSteps)
+        if (InSubset(sub, all[b]))
+            out.insert(out.end(), all.begin() + b, all.begin() + b + kSweepSteps);
+    return out;
+}
+
+// Cold: every case without a start value. `stored` > 0 gives each call that stored value instead
+// (LambertUN then takes its Newton path on elliptic transfers).
+void Cold(benchmark::State& state, Solver s, Subset sub, double stored) {
+    const std::vector<LambertCase> cases = Cases(sub);
+    size_t i = 0;
+    VECTOR3 v1, v2;
+    for (auto _ : state) {
+        double w = stored;
+        benchmark::DoNotOptimize(Solve(s, cases[i], &w, &v1, &v2));
+        benchmark::DoNotOptimize(v1);
+        if (++i == cases.size()) i = 0;
+    }
+    state.counters["cases"] = static_cast<double>(cases.size());
+}
+
+// Warm: along each sweep the in/out variable of the previous case; each sweep starts cold.
+void Warm(benchmark::State& state, Solver s, Subset sub) {
+    const std::vector<LambertCase> cases = Sweep(sub);
+    size_t i = 0;
+    double w = 0;
+    VECTOR3 v1, v2;
+    for (auto _ : state) {
+        if (i % kSweepSteps == 0) w = 0;
+        benchmark::DoNotOptimize(Solve(s, cases[i], &w, &v1, &v2));
+        benchmark::DoNotOptimize(v1);
+        if (++i == cases.size()) i = 0;
+    }
+    state.counters["cases"] = static_cast<double>(cases.size());
+}
+
+BENCHMARK_CAPTURE(Cold, G_solved, kG, kSolvedByG, 0.0);
+BENCHMARK_CAPTURE(Warm, G_solved, kG, kSolvedByG);
+BENCHMARK_CAPTURE(Cold, PN_all, kPN, kAll, 0.0);
+BENCHMARK_CAPTURE(Warm, PN_all, kPN, kAll);
+BENCHMARK_CAPTURE(Cold, UB_all, kUB, kAll, 0.0);
+BENCHMARK_CAPTURE(Cold, UN_all, kUN, kAll, 0.0);
+BENCHMARK_CAPTURE(Cold, UN_all_stored, kUN, kAll, 1.0);
+BENCHMARK_CAPTURE(Cold, UN_elliptic_stored, kUN, kElliptic, 1.0);
+BENCHMARK_CAPTURE(Warm, UN_all, kUN, kAll);
+BENCHMARK_CAPTURE(Warm, UN_elliptic, kUN, kElliptic);
+
+}  // namespace
