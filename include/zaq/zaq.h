@@ -3,4 +3,6 @@
 
 #include "zaq/foundation.h"
 #include "zaq/host.h"
+#include "zaq/linalg.h"
 #include "zaq/vector3.h"
+
