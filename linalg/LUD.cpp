@@ -41,12 +41,7 @@ LUD& LUD::operator=(const LUD& other) {
     parity = other.parity;
     status = other.status;
     if (!other.lu || !other.index || !other.scale) return *this;
-    lu = new (std::nothrow) double[count];
-    index = new (std::nothrow) int[size];
-    scale = new (std::nothrow) double[size];
-    if (!lu || !index || !scale) {
-        ZAQ_ERROR_THIS("LUD::operator =", "Memory Allocation Fail");
-        Free();
+    if (!Allocate(size, "LUD::operator =")) {
         status = 1;
         return *this;
     }
@@ -58,6 +53,19 @@ LUD& LUD::operator=(const LUD& other) {
 
 LUD::~LUD() {
     Free();
+}
+
+bool LUD::Allocate(int n, const char* func) {
+    Free();
+    size = n;
+    count = n * n;
+    lu = new (std::nothrow) double[count];
+    index = new (std::nothrow) int[n];
+    scale = new (std::nothrow) double[n];
+    if (lu && index && scale) return true;
+    ZAQ_ERROR_THIS(func, "Memory Allocation Fail");
+    Free();
+    return false;
 }
 
 void LUD::Free() {
@@ -79,19 +87,7 @@ int LUD::ComputeLUD(const CMatrix* m) {
         return status = 2;
     }
     const int n = m->Rows();
-    if (n != size || !index) {
-        Free();
-        size = n;
-        count = n * n;
-        lu = new (std::nothrow) double[count];
-        index = new (std::nothrow) int[n];
-        scale = new (std::nothrow) double[n];
-        if (!lu || !index || !scale) {
-            ZAQ_ERROR_THIS("LUD::ComputeLUD", "Memory Allocation Fail");
-            Free();
-            return status = 1;
-        }
-    }
+    if ((n != size || !index) && !Allocate(n, "LUD::ComputeLUD")) return status = 1;
     for (int k = 0; k < count; ++k) lu[k] = (*m)[k];
     parity = 1.0;
 
@@ -266,18 +262,16 @@ int GaussJordan(CMatrix& a, CMatrix& b) {
                 }
         }
         // No candidate at all happens only when every remaining element is NaN.
-        if (c < 0) {
-            otk::LogErr(ErrorLog, "GaussJordan: Singular Matrix");
-            return -1;
+        if (c >= 0) {
+            ++used[c];
+            if (r != c) {
+                SwapRows(a, r, c);
+                SwapRows(b, r, c);
+            }
+            pivotRow[i] = r;
+            pivotColumn[i] = c;
         }
-        ++used[c];
-        if (r != c) {
-            SwapRows(a, r, c);
-            SwapRows(b, r, c);
-        }
-        pivotRow[i] = r;
-        pivotColumn[i] = c;
-        if (a(c, c) == 0.0) {
+        if (c < 0 || a(c, c) == 0.0) {
             otk::LogErr(ErrorLog, "GaussJordan: Singular Matrix");
             return -1;
         }

@@ -1,5 +1,6 @@
 // Independent linear algebra to check the library against: Gaussian elimination with partial
-// pivoting (no scaling) in long double on nested vectors, and seeded test matrices.
+// pivoting (no scaling) in long double on nested vectors, seeded test matrices, and a reader of
+// a CMatrix's elements.
 #pragma once
 
 #include <algorithm>
@@ -9,9 +10,18 @@
 #include <utility>
 #include <vector>
 
+#include "zaq/linalg.h"
+
 namespace zaq::test {
 
 using Dense = std::vector<std::vector<long double>>;
+
+/// The elements of m in row-major order.
+inline std::vector<double> Elements(const CMatrix& m) {
+    std::vector<double> v;
+    for (int k = 0; k < m.Rows() * m.Columns(); ++k) v.push_back(m[k]);
+    return v;
+}
 
 /// Row-major values as a nested matrix.
 inline Dense ToDense(const std::vector<double>& v, int rows, int columns) {

@@ -13,16 +13,11 @@
 
 using zaq::test::CaptureErrorLog;
 using zaq::test::CaptureStream;
+using zaq::test::Elements;
 using zaq::test::Hex;
 using zaq::test::LogBodies;
 
 namespace {
-
-std::vector<double> Elements(const CMatrix& m) {
-    std::vector<double> v;
-    for (int k = 0; k < m.Rows() * m.Columns(); ++k) v.push_back(m[k]);
-    return v;
-}
 
 std::vector<double> Factors(const LUD& lud) {
     CMatrix m;

@@ -14,16 +14,11 @@
 
 using zaq::test::CaptureErrorLog;
 using zaq::test::CaptureStream;
+using zaq::test::Elements;
 using zaq::test::Hex;
 using zaq::test::LogBodies;
 
 namespace {
-
-std::vector<double> Elements(const CMatrix& m) {
-    std::vector<double> v;
-    for (int k = 0; k < m.Rows() * m.Columns(); ++k) v.push_back(m[k]);
-    return v;
-}
 
 std::string State(const CMatrix& m) {
     std::string s = std::to_string(m.Rows()) + "x" + std::to_string(m.Columns()) + ":";

@@ -305,6 +305,8 @@ public:
 private:
     double Get(int i, int j) const { return lu[j + i * size]; }
     void Set(int i, int j, double v) { lu[j + i * size] = v; }
+    /// Fresh arrays for order n; false (reported under func, arrays released) when that fails.
+    bool Allocate(int n, const char* func);
     void Free();
     bool Present(const char* func) const;
 
