@@ -13,8 +13,12 @@
 #include <string>
 
 #include "foundation/Module.h"
+#include "tests/capture_log.h"
 #include "zaq/foundation.h"
 #include "zaq/hostsim.h"
+
+using zaq::test::CaptureErrorLog;
+using zaq::test::Slurp;
 
 namespace {
 
@@ -25,33 +29,10 @@ std::string ReadFile(const std::string& path) {
     return ss.str();
 }
 
-std::string Slurp(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    return s;
-}
-
 std::string MakeTempDir() {
     char tmpl[] = "/tmp/zaq-test-XXXXXX";
     const char* d = mkdtemp(tmpl);
     return d ? d : "";
-}
-
-// Runs f with ErrorLog pointing at a scratch stream and returns what was written.
-template <typename F>
-std::string CaptureErrorLog(F f) {
-    FILE* saved = ErrorLog;
-    FILE* tmp = std::tmpfile();
-    ErrorLog = tmp;
-    f();
-    ErrorLog = saved;
-    std::string s = Slurp(tmp);
-    std::fclose(tmp);
-    return s;
 }
 
 const std::string kTime = R"(\(\w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4}\) )";

@@ -4,5 +4,6 @@
 #include "zaq/foundation.h"
 #include "zaq/host.h"
 #include "zaq/lambert.h"
+#include "zaq/linalg.h"
 #include "zaq/orbit.h"
 #include "zaq/vector3.h"
