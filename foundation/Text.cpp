@@ -206,7 +206,7 @@ const char* ValueToText(double x, int digits) {
 const char* AngleToText(double degrees, int decimals) {
     if (std::isnan(degrees)) return Put(valueText, "NAN");
     if (std::isinf(degrees)) return Put(valueText, kError);
-    decimals = std::min(std::abs(decimals), 15);
+    decimals = decimals < 0 ? (decimals < -15 ? 15 : -decimals) : std::min(decimals, 15);
     const double s = std::pow(10.0, decimals);
     double a = std::floor(std::fabs(degrees) * s + 0.5) / s;
     if (a >= 360.0) a = 0.0;
