@@ -46,9 +46,14 @@ const UnitFactor kUnits[] = {
 // Longest text the parsers accept.
 const size_t kMaxInput = 30;
 
+// Writes a followed by b into buffer, cut at the buffer's size.
 template <size_t N>
-const char* Put(char (&buffer)[N], const char* text) {
-    std::snprintf(buffer, N, "%s", text);
+const char* Put(char (&buffer)[N], const char* a, const char* b = "") {
+    const size_t na = strnlen(a, N - 1);
+    const size_t nb = strnlen(b, N - 1 - na);
+    std::memcpy(buffer, a, na);
+    std::memcpy(buffer + na, b, nb);
+    buffer[na + nb] = '\0';
     return buffer;
 }
 
@@ -116,8 +121,7 @@ const char* PrintGET(const char* suffix, double mjd, double refMjd, bool withDay
     if (!suffix) suffix = "";
     if (mjd == 0.0) {
         static const char* const kZero[3] = {"0:00:00 ", "0:00:00.0 ", "0:00:00.00 "};
-        std::snprintf(elapsedText, sizeof elapsedText, "%s%s", kZero[decimals], suffix);
-        return elapsedText;
+        return Put(elapsedText, kZero[decimals], suffix);
     }
     const double t = (mjd - refMjd) * 86400.0;
     const double r = std::fabs(t);
@@ -147,8 +151,7 @@ const char* PrintGET(const char* suffix, double mjd, double refMjd, bool withDay
     }
     // The time must be whole; a suffix that does not fit is cut.
     if (std::strlen(time) >= sizeof elapsedText) return Put(elapsedText, " ! ERROR !");
-    std::snprintf(elapsedText, sizeof elapsedText, "%s%s", time, withDays ? "" : suffix);
-    return elapsedText;
+    return Put(elapsedText, time, withDays ? "" : suffix);
 }
 
 void StartCountDown(int mode, double mjd) {

@@ -48,9 +48,9 @@ void SortList(double* v, int* keys, int n, int byKey);
 // ---- Text formatting and parsing ---------------------------------------------------------------
 // Returned texts live in static buffers, valid until the next call writing the same buffer:
 // elapsed-time text (30 bytes) PrintGET and PrintDate; value text (30) ValueToText and
-// AngleToText; clock text (30) MJDToClock; duration text (30) TimeToClock; date text (48)
-// PrintUT; plain number text (30) PrintDate. The micro and degree signs are the Windows-1252
-// bytes 0xB5 and 0xB0.
+// AngleToText; clock text (30) MJDToClock, and PrintUT through it; duration text (30)
+// TimeToClock; date text (48) PrintUT; plain number text (30) PrintDate. The micro and degree
+// signs are the Windows-1252 bytes 0xB5 and 0xB0.
 
 /// refMjd plus the elapsed time "h:m:s" or "d:h:m:s" in days (plus 1 us); 0 for a malformed text.
 double GETFormatInput(double refMjd, const char* text);
