@@ -45,6 +45,42 @@ void SortList_double(double* v, int n);
 /// Sorts the pairs (v[i], keys[i]) ascending by keys when byKey != 0, otherwise by v.
 void SortList(double* v, int* keys, int n, int byKey);
 
+// ---- Text formatting and parsing ---------------------------------------------------------------
+// Returned texts live in static buffers, valid until the next call writing the same buffer:
+// elapsed-time text (30 bytes) PrintGET and PrintDate; value text (30) ValueToText and
+// AngleToText; clock text (30) MJDToClock, and PrintUT through it; duration text (30)
+// TimeToClock; date text (48) PrintUT; plain number text (30) PrintDate. The micro and degree
+// signs are the Windows-1252 bytes 0xB5 and 0xB0.
+
+/// refMjd plus the elapsed time "h:m:s" or "d:h:m:s" in days (plus 1 us); 0 for a malformed text.
+double GETFormatInput(double refMjd, const char* text);
+/// Elapsed time from refMjd to mjd: "[-]H:MM:SS[.d] suffix", or "[-]Dd HH:MM:SS[.d]" withDays
+/// (no suffix); decimals 0..2. " ! ERROR !" out of range; a suffix that does not fit is cut.
+const char* PrintGET(const char* suffix, double mjd, double refMjd, bool withDays, int decimals);
+/// Sets the countdown reference (the zero of ground elapsed time) to mjd when mode is 1 or 2.
+void StartCountDown(int mode, double mjd);
+/// x with a magnitude prefix (T G M k m micro) to `digits` significant digits; digits 0 or 1 no
+/// decimals, -k exactly k decimals without prefix; exponent form from 16 integer digits; "NAN".
+const char* ValueToText(double x, int digits);
+/// An angle in degrees rounded to |decimals| decimals, followed by the degree sign.
+const char* AngleToText(double degrees, int decimals);
+/// Time of day of an MJD, "HH:MM:SS"; "! ERROR !" for a non-finite MJD.
+char* MJDToClock(double mjd);
+/// A duration in seconds, "HH:MM:SS.ss" (a minus sign in front when negative).
+char* TimeToClock(double seconds);
+/// Gregorian date and time of an MJD, "20-Jun-2010 12:00:00"; "! ERROR !" out of range.
+const char* PrintUT(double mjd);
+/// MJD of "day-Mon-year[ h:m:s]" ("-", "/" or ":" between fields), plus 1 us; 0 and a warning on
+/// ErrorLog for a malformed text.
+double UTFormatInput(const char* text);
+/// A typed value: "GET h:m:s", "UT date", a date, an elapsed time, or a number with an optional
+/// unit letter (d h k M G a u m f N, see the docs); 0 for a malformed text.
+double TextToValue(const char* text);
+/// An MJD by mode: 1 elapsed time, 2 elapsed time with days, 3 UT date, other "%0.4f".
+const char* PrintDate(int mode, double mjd, int decimals);
+/// Writes label (when not null) and the three rows "[%9.9f, %9.9f, %9.9f]" as log lines.
+void PrintMatrix(FILE* file, const MATRIX3& m, const char* label);
+
 }  // namespace otk
 
 // The three forms of the error report. `func` is the qualified function name as a literal
