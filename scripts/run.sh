@@ -3,8 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZAQ_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" --target zaq_tool >/dev/null
-build/apps/zaq --version
-build/apps/zaq ephem Moon --ref Earth
-build/apps/zaq ephem Mars --ref Sun
+cmake -S . -B build-tool -DCMAKE_BUILD_TYPE=Release -DZAQ_BUILD_TESTS=OFF >/dev/null
+cmake --build build-tool -j"$(nproc)" --target zaq_tool >/dev/null
+build-tool/apps/zaq --version
+build-tool/apps/zaq ephem Moon --ref Earth
+build-tool/apps/zaq ephem Mars --ref Sun

@@ -7,7 +7,7 @@ scripts/deps.sh
 jobs="$(nproc)"
 run_suite() {
   local dir="$1"; shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAQ_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
   (cd "$dir" && ctest -j"$jobs" --output-on-failure --timeout 600)
 }
