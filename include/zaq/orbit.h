@@ -1,6 +1,8 @@
 // Orbital mechanics: anomaly conversions and Kepler's equation, reference frames and rotations.
 #pragma once
 
+#include <cstdio>
+
 #include "zaq/host.h"
 #include "zaq/vector3.h"
 
@@ -103,3 +105,160 @@ void gdl2gcl(double gdLat, double height, double ecc, double eqRadius, double* g
 VECTOR3 Perpendicular(VECTOR3 v);
 
 }  // namespace otk
+
+/// A two-body conic (ellipse or hyperbola) anchored at an epoch, in a reference frame of three
+/// unit axes against which inclination, node and periapsis longitudes are measured.
+/// Vectors are right-handed; lengths m, speeds m/s, angles rad, spans s, dates MJD.
+class COrbit {
+public:
+    // The orbital members: the layout of otk::sElements.
+    VECTOR3 P, Q, W;
+    double mu, meanAnomaly, eccAnomaly, meanMotion, semiMajor, semiMinor, semiLatus, eccentricity,
+        epoch, velocityScale;
+    // The reference frame.
+    VECTOR3 equinox, auxiliary, pole;
+
+    /// Default frame; the orbit itself is unset until a Create call.
+    COrbit();
+    COrbit(const COrbit&) = default;
+    COrbit& operator=(const COrbit&) = default;
+    /// The orbital members of el with the default frame.
+    explicit COrbit(const otk::sElements& el);
+    COrbit(VECTOR3 pos, VECTOR3 vel, double mu, double mjd);
+    /// The orbit of host object obj about host object ref now.
+    COrbit(void* obj, void* ref);
+    ~COrbit() = default;
+
+    // ---- builders: they replace the orbital members and keep the frame ----
+    void CreateFromStateVectors(const VECTOR3& pos, const VECTOR3& vel, double mu, double mjd);
+    /// The conic of semi-latus rectum p through r1 (the epoch point) and r2.
+    void CreateFrom2Pos(const VECTOR3& r1, const VECTOR3& r2, double p, double mu, double mjd);
+    /// From a, e, inclination, node longitude, argument of periapsis and mean anomaly.
+    void CreateFromElements(double a, double e, double inc, double lan, double agp, double mna,
+                            double mu, double mjd);
+    /// From the host's element record (mean longitude L = longitude of periapsis + M).
+    void CreateFromElements(const ELEMENTS* el, double mu, double mjd);
+    /// The circular orbit through pos whose angular momentum points along normal.
+    void CreateCircular(const VECTOR3& pos, const VECTOR3& normal, double mu, double mjd);
+    /// The hyperbola through pos that leaves with excess velocity vinf; dir < 0 reverses the
+    /// sense of motion.
+    void EscapeOrbit(const VECTOR3& pos, const VECTOR3& vinf, double mu, double mjd, double dir);
+    /// The conic through pos with periapsis along peri at |peri|, moving towards periapsis;
+    /// dir < 0 reverses the sense of motion.
+    void ApproachOrbit(const VECTOR3& pos, const VECTOR3& peri, double mu, double mjd, double dir);
+    /// The orbit of host object obj about ref now, mu from both masses.
+    void Create(void* obj, void* ref);
+    /// The orbit of a host vessel about its gravity reference now, mu from the reference alone.
+    void Create(VESSEL* v);
+    /// Sets the reference frame: equinox = unit(X), pole re-derived perpendicular to it.
+    void ReferencePole(VECTOR3 X, VECTOR3 Z);
+    /// Writes the main elements to f as log lines.
+    void Print(FILE* f, const char* label) const;
+
+    // ---- elements ----
+    double SMa() const { return semiMajor; }
+    double SMi() const { return semiMinor; }
+    double Par() const { return semiLatus; }
+    double Ecc() const { return eccentricity; }
+    double MnA() const { return meanAnomaly; }
+    double EcA() const { return eccAnomaly; }
+    double Epoch() const { return epoch; }
+    /// True anomaly at the epoch.
+    double TrA() const;
+    /// Flight-path angle at the epoch.
+    double FpA() const;
+    /// Orbital period (s).
+    double OPe() const;
+    /// Periapsis distance.
+    double PeD() const;
+    /// Apoapsis distance (negative for a hyperbola).
+    double ApD() const;
+    /// Distance at the epoch.
+    double Rad() const;
+    /// Speed at the epoch.
+    double Vel() const;
+    /// Speed at periapsis.
+    double PeV() const;
+    /// Hyperbolic excess speed; -1 for an ellipse.
+    double EscapeVelocity() const;
+    double ImpactParameter() const;
+    /// Time (s) to the next periapsis.
+    double PeT() const;
+    /// Time (s) to the next apoapsis.
+    double ApT() const;
+    /// MJD of the nearest periapsis, past or future.
+    double PeMJD() const;
+    /// Inclination in [0, pi].
+    double Inc() const;
+    /// Inclination in [0, 2pi), measured towards the node side.
+    double Inc2() const;
+    /// Longitude of the ascending node.
+    double LAN() const;
+    /// Argument of periapsis (2pi for a periapsis at the node).
+    double AgP() const;
+    /// Longitude of periapsis.
+    double LPe() const;
+    /// Mean longitude at the epoch.
+    double MnL() const;
+    /// True longitude at the epoch.
+    double TrL() const;
+    /// Largest true anomaly of a hyperbola (just inside the asymptote); 2pi for an ellipse.
+    double MaxTrA() const;
+    /// Largest normal anomaly of a hyperbola; 2pi for an ellipse.
+    double MaxNrA() const;
+    /// Position at the epoch.
+    VECTOR3 Position();
+    /// Velocity at the epoch.
+    VECTOR3 Velocity();
+    VECTOR3 Equinox() { return equinox; }
+    VECTOR3 Auxiliary() { return auxiliary; }
+    VECTOR3 Pole() { return pole; }
+
+    // ---- time, anomaly and position queries (t in s from the epoch) ----
+    /// Mean anomaly t seconds after the epoch, wrapped into [0, 2pi] unless e > 1.
+    double MnAByTime(double t) const;
+    double EcAByTime(double t) const;
+    double TrAByTime(double t) const;
+    double MnAByMJD(double mjd) const;
+    double EcAByMJD(double mjd) const;
+    double TrAByMJD(double mjd) const;
+    /// Time from the epoch to the nearest passage of mean anomaly M.
+    double TimeToMnA(double M) const;
+    double TimeToTrA(double nu) const;
+    double TimeToEcA(double E) const;
+    double MJDByMnA(double M) const;
+    double MJDByEcA(double E) const;
+    double MJDByTrA(double nu) const;
+    VECTOR3 PosByEcA(double E);
+    VECTOR3 PosByTrA(double nu);
+    VECTOR3 VelByTrA(double nu);
+    VECTOR3 VelByEcA(double E);
+    VECTOR3 PosByMJD(double mjd);
+    VECTOR3 VelByMJD(double mjd);
+    /// Position and velocity at mjd with one Kepler solve; either pointer may be null.
+    void PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel) const;
+    /// Time for the true anomaly to advance by dnu (whole revolutions included).
+    double TimeToRelTrA(double dnu) const;
+    /// True-anomaly advance over t seconds, whole revolutions included.
+    double RelTrAByTime(double t) const;
+    double MJDByRelTrA(double dnu) const;
+    double RelTrAByMJD(double mjd) const;
+    /// True anomaly of the projection of v onto the orbit plane.
+    double TrAOfProjection(VECTOR3 v) const;
+    /// True anomaly of the ascending node on the plane whose pole is z.
+    double TrAOfAscendingNode(VECTOR3 z) const;
+    /// Compass heading of the velocity at nu about the pole z: 0 towards z, pi/2 east.
+    double Heading(double nu, VECTOR3& z) const;
+    double FlightPathAngle(double nu) const;
+    /// Outbound true anomaly (0..pi) at distance r, or -1 when the orbit never gets there.
+    double TrAByRadius(double r) const;
+    double RadiusByTrA(double nu) const;
+    double RadiusByEcA(double E) const;
+
+private:
+    void SetDerived();  // anomalies from the epoch true anomaly set by the builder
+    void FinishFromTrA(double nu);
+    VECTOR3 PosAt(double cE, double sE) const;
+    VECTOR3 PosAtEcA(double E) const;
+    VECTOR3 VelAt(double nu) const;
+};
