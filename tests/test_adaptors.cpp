@@ -216,3 +216,38 @@ TEST(Adaptors, BaseOfNoBodyIsReported) {
               std::string::npos);
     EXPECT_CLOSE(p, (VECTOR3{0, 0, 0}), 0, 0);
 }
+
+// The adaptors on the built-in solar system, against published values.
+TEST(SolarSystemAdaptors, EarthAndMoonFacts) {
+    ASSERT_TRUE(LoadSolarSystem(61000.0));
+    OBJHANDLE earth = oapiGetGbodyByName("Earth");
+    OBJHANDLE moon = oapiGetGbodyByName("Moon");
+    OBJHANDLE sun = oapiGetGbodyByName("Sun");
+    ASSERT_TRUE(earth && moon && sun);
+    // The Earth's axis is 23.44 degrees from the ecliptic pole.
+    EXPECT_CLOSE(AngleBetween(otk::RotationAxis(earth), VECTOR3{0, 0, 1}) / kDeg, 23.44, 0.01, 0);
+    // The prime meridian turns by 360.9856 degrees per day.
+    const VECTOR3 A = otk::RotationAxis(earth);
+    const VECTOR3 m0 = otk::MeridianAxis(earth, 61000.0);
+    const VECTOR3 m1 = otk::MeridianAxis(earth, 61000.1);
+    const double turned = AngleInPlane(m1, m0, CrossProduct(A, m0)) / kDeg;
+    EXPECT_CLOSE(turned * 10, 360.9856, 0.0005, 0);
+    // Cape Canaveral: latitude 28.5 N at the Earth's radius.
+    OBJHANDLE cape = oapiGetObjectByName("Cape Canaveral");
+    ASSERT_NE(cape, nullptr);
+    const VECTOR3 p = otk::GetBasePosition(cape, 61000.0);
+    EXPECT_CLOSE(Length(p), oapiGetSize(earth), 1.0, 0);
+    double lng, lat;
+    otk::GetLngLat(p, A, m0, lng, lat);
+    EXPECT_CLOSE(lat / kDeg, 28.5, 0.2, 0);
+    EXPECT_CLOSE(lng / kDeg, -80.6, 0.3, 0);
+    // Due-east motion on the equator heads 90 degrees.
+    VECTOR3 eq = otk::GetSurfaceLocation(earth, 61000.0, 0.3, 0.0);
+    VECTOR3 east = CrossProduct(A, eq);
+    EXPECT_CLOSE(otk::GetHeading(earth, eq, east), M_PI / 2, 1e-12, 0);
+    // Spheres of influence: Earth about the Sun 0.92-0.93 million km, the Moon about 66000 km.
+    const double soiEarth = otk::CalculateSOI(earth, sun);
+    EXPECT_GT(soiEarth, 0.92e9);
+    EXPECT_LT(soiEarth, 0.93e9);
+    EXPECT_CLOSE(otk::CalculateSOI(moon, earth), 66.1e6, 2e6, 0);
+}
