@@ -140,9 +140,13 @@ void ObjectGlobal(const Object* o, VECTOR3& pos, VECTOR3& vel) {
     }
 }
 
-bool NameTaken(const std::string& name) { return oapiGetObjectByName(name.c_str()) != nullptr; }
+bool NameTaken(const std::string& name) {
+    return oapiGetObjectByName(name.c_str()) != nullptr;
+}
 
-bool Finite(VECTOR3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool Finite(VECTOR3 v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 }  // namespace
 
@@ -196,7 +200,9 @@ VECTOR3 GlobalVel(const Object* o) {
 
 using namespace detail;
 
-MATRIX3 Identity() { return MATRIX3{1, 0, 0, 0, 1, 0, 0, 0, 1}; }
+MATRIX3 Identity() {
+    return MATRIX3{1, 0, 0, 0, 1, 0, 0, 0, 1};
+}
 
 void Reset() {
     World& w = W();
@@ -227,8 +233,8 @@ OBJHANDLE AddBody(const BodyDesc& desc) {
         return Fail("body '" + desc.name + "' has no ephemeris module"), nullptr;
     if (desc.motion != Motion::Fixed && !parent)
         return Fail("body '" + desc.name + "' moves about a parent it does not have"), nullptr;
-    if (desc.motion == Motion::Elements && !(desc.elements.a > 0 && desc.elements.e >= 0 &&
-                                             desc.elements.e < 1))
+    if (desc.motion == Motion::Elements &&
+        !(desc.elements.a > 0 && desc.elements.e >= 0 && desc.elements.e < 1))
         return Fail("body '" + desc.name + "' needs an elliptic orbit (a > 0, 0 <= e < 1)"),
                nullptr;
     auto b = std::make_unique<Body>();
@@ -243,8 +249,7 @@ OBJHANDLE AddBody(const BodyDesc& desc) {
     return static_cast<Object*>(raw);
 }
 
-OBJHANDLE AddBase(const std::string& name, OBJHANDLE body, double lng, double lat,
-                  double radius) {
+OBJHANDLE AddBase(const std::string& name, OBJHANDLE body, double lng, double lat, double radius) {
     Body* b = AsBody(body);
     if (name.empty()) return Fail("base without a name"), nullptr;
     if (!b) return Fail("base '" + name + "' on an unknown body"), nullptr;
@@ -275,8 +280,8 @@ OBJHANDLE AddVessel(const VesselDesc& desc) {
         return Fail("vessel '" + desc.name + "' needs a positive mass"), nullptr;
     if (!Finite(desc.pos) || !Finite(desc.vel))
         return Fail("vessel '" + desc.name + "' has a non-finite state"), nullptr;
-    if (desc.dockCount < 0) return Fail("vessel '" + desc.name + "' has a negative port count"),
-                                   nullptr;
+    if (desc.dockCount < 0)
+        return Fail("vessel '" + desc.name + "' has a negative port count"), nullptr;
     auto v = std::make_unique<Vessel>();
     v->name = desc.name;
     v->gravityRef = ref;
@@ -367,7 +372,9 @@ PROPELLANT_HANDLE GetPropellant(OBJHANDLE vessel, int i) {
     return v->propellants[i].get();
 }
 
-void SetSimMJD(double mjd) { W().mjd = mjd; }
+void SetSimMJD(double mjd) {
+    W().mjd = mjd;
+}
 
 bool SetLogFile(const char* path) {
     World& w = W();
@@ -378,7 +385,9 @@ bool SetLogFile(const char* path) {
     return w.log != nullptr;
 }
 
-const std::string& LastError() { return W().lastError; }
+const std::string& LastError() {
+    return W().lastError;
+}
 
 OBJHANDLE GetParent(OBJHANDLE body) {
     const Body* b = AsBody(body);
@@ -392,7 +401,9 @@ OBJHANDLE GetParent(OBJHANDLE body) {
 using namespace zaq::hostsim;
 using namespace zaq::hostsim::detail;
 
-DWORD oapiGetGbodyCount() { return static_cast<DWORD>(W().bodies.size()); }
+DWORD oapiGetGbodyCount() {
+    return static_cast<DWORD>(W().bodies.size());
+}
 
 OBJHANDLE oapiGetGbodyByIndex(int index) {
     if (index < 0 || index >= static_cast<int>(W().bodies.size())) return nullptr;
@@ -462,7 +473,9 @@ void oapiGetGlobalVel(OBJHANDLE hObj, VECTOR3* vel) {
     *vel = o ? GlobalVel(o) : VECTOR3{0, 0, 0};
 }
 
-double oapiGetSimMJD() { return W().mjd; }
+double oapiGetSimMJD() {
+    return W().mjd;
+}
 
 void oapiGetPlanetObliquityMatrix(OBJHANDLE hPlanet, MATRIX3* mat) {
     if (!mat) return;
@@ -513,7 +526,9 @@ void oapiGetBaseEquPos(OBJHANDLE hBase, double* lng, double* lat, double* rad) {
     if (rad) *rad = s ? s->radius : 0.0;
 }
 
-DWORD oapiGetVesselCount() { return static_cast<DWORD>(W().vessels.size()); }
+DWORD oapiGetVesselCount() {
+    return static_cast<DWORD>(W().vessels.size());
+}
 
 OBJHANDLE oapiGetVesselByIndex(int index) {
     if (index < 0 || index >= static_cast<int>(W().vessels.size())) return nullptr;
@@ -525,7 +540,9 @@ VESSEL* oapiGetVesselInterface(OBJHANDLE hVessel) {
     return v ? &v->iface : nullptr;
 }
 
-VESSEL* oapiGetFocusInterface() { return W().focus ? &W().focus->iface : nullptr; }
+VESSEL* oapiGetFocusInterface() {
+    return W().focus ? &W().focus->iface : nullptr;
+}
 
 void oapiWriteLog(const char* line) {
     FILE* f = W().log ? W().log : stderr;
@@ -537,7 +554,9 @@ void oapiWriteLog(const char* line) {
 
 VESSEL::VESSEL(OBJHANDLE hVessel) : hObj(hVessel) {}
 
-OBJHANDLE VESSEL::GetHandle() const { return hObj; }
+OBJHANDLE VESSEL::GetHandle() const {
+    return hObj;
+}
 
 const char* VESSEL::GetName() const {
     const Vessel* v = AsVessel(hObj);
@@ -554,9 +573,15 @@ OBJHANDLE VESSEL::GetSurfaceRef() const {
     return v && v->surfaceRef ? static_cast<Object*>(v->surfaceRef) : nullptr;
 }
 
-double VESSEL::GetMass() const { return oapiGetMass(hObj); }
-void VESSEL::GetGlobalPos(VECTOR3& pos) const { oapiGetGlobalPos(hObj, &pos); }
-void VESSEL::GetGlobalVel(VECTOR3& vel) const { oapiGetGlobalVel(hObj, &vel); }
+double VESSEL::GetMass() const {
+    return oapiGetMass(hObj);
+}
+void VESSEL::GetGlobalPos(VECTOR3& pos) const {
+    oapiGetGlobalPos(hObj, &pos);
+}
+void VESSEL::GetGlobalVel(VECTOR3& vel) const {
+    oapiGetGlobalVel(hObj, &vel);
+}
 void VESSEL::GetRelativePos(OBJHANDLE hRef, VECTOR3& pos) const {
     oapiGetRelativePos(hObj, hRef, &pos);
 }
@@ -607,7 +632,9 @@ THRUSTER_HANDLE VESSEL::GetGroupThruster(THGROUP_TYPE thgt, DWORD n) const {
 }
 
 // The standalone host has no atmosphere: thrust at ambient pressure is the vacuum thrust.
-double VESSEL::GetThrusterMax(THRUSTER_HANDLE th) const { return GetThrusterMax0(th); }
+double VESSEL::GetThrusterMax(THRUSTER_HANDLE th) const {
+    return GetThrusterMax0(th);
+}
 
 double VESSEL::GetThrusterMax0(THRUSTER_HANDLE th) const {
     const Thruster* t = AsThruster(AsVessel(hObj), th);

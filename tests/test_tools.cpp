@@ -47,13 +47,11 @@ TEST(LogRoutines, EachLevelWritesItsColouredLine) {
     otk::LogOk(f, "fine %.1f", 2.5);
     const std::string s = Slurp(f);
     std::fclose(f);
-    const std::regex expected("<font color=Gray>" + kTime + "</font>plain 1<br>\n" +
-                              "<font color=Gray>" + kTime +
-                              "</font><font color=Red>\\[ERROR\\] bad thing</font><br>\n" +
-                              "<font color=Gray>" + kTime +
-                              "</font><font color=Yellow>\\[WARNING\\] careful</font><br>\n" +
-                              "<font color=Gray>" + kTime +
-                              "</font><font color=#00FF00>fine 2.5</font><br>\n");
+    const std::regex expected(
+        "<font color=Gray>" + kTime + "</font>plain 1<br>\n" + "<font color=Gray>" + kTime +
+        "</font><font color=Red>\\[ERROR\\] bad thing</font><br>\n" + "<font color=Gray>" + kTime +
+        "</font><font color=Yellow>\\[WARNING\\] careful</font><br>\n" + "<font color=Gray>" +
+        kTime + "</font><font color=#00FF00>fine 2.5</font><br>\n");
     EXPECT_TRUE(std::regex_match(s, expected)) << s;
 }
 
@@ -82,8 +80,8 @@ TEST(ErrorReport, ThreeFormsWithQuotedReasons) {
     int object = 0;
     const std::string s = CaptureErrorLog([&] {
         otk::ReportError(nullptr, "linalg/Vector.cpp", 42, "vtDot", "Invalid Size");
-        otk::ReportError(&object, "linalg/Vector.cpp", 7, "CVector::operator +=",
-                         "Size doesn't match %d", 3);
+        otk::ReportError(&object, "linalg/Vector.cpp", 7,
+                         "CVector::operator +=", "Size doesn't match %d", 3);
         otk::ReportError(nullptr, "foundation/Tools.cpp", 9, "Setup", nullptr);
     });
     char addr[32];
@@ -147,7 +145,8 @@ TEST(Module, AttachThreadsDetachWriteTheLogInOrder) {
     ZaqModuleMain(nullptr, ZAQ_PROCESS_ATTACH, nullptr);  // back to the load-time state
     ASSERT_NE(ErrorLog, nullptr);
 
-    const char* order[] = {"*** Module attached in new process (", "Toolkit Date of Build ",
+    const char* order[] = {"*** Module attached in new process (",
+                           "Toolkit Date of Build ",
                            "*** Module attached in new thread (",
                            "*** Module detached from thread. (0) Remains in threads ***",
                            "*** Module detached from process (0) Remains in processes ***",
@@ -194,10 +193,11 @@ TEST(Module, RealLoadWritesHeaderAttachDetachAndClosingTags) {
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const std::string log = ReadFile(dir + "/ZAQ-SDK_Err.html");
     const std::string header =
-        std::string("<html><head><title>ZAQ-SDK Error Log</title></head><body bgcolor=0x000000 "
-                    "text=0xFFFFFF><center><h2>ZAQ-SDK Error Log</h2>Contents of this file is "
-                    "deleted during simulator shutdown if the simulator shutdown option<br>"
-                    "Extra->Debugging options->Shutdown options: is set to Respawn<br><br>") +
+        std::string(
+            "<html><head><title>ZAQ-SDK Error Log</title></head><body bgcolor=0x000000 "
+            "text=0xFFFFFF><center><h2>ZAQ-SDK Error Log</h2>Contents of this file is "
+            "deleted during simulator shutdown if the simulator shutdown option<br>"
+            "Extra->Debugging options->Shutdown options: is set to Respawn<br><br>") +
         otk::BuildBanner() + " </center><hr><br><br>";
     ASSERT_EQ(log.substr(0, header.size()), header);
     const std::regex body(

@@ -22,8 +22,8 @@ void LogOk(FILE* file, const char* format, ...) ZAQ_PRINTF(2, 3);
 /// One error line on ErrorLog: "This=0x%X, File=%s, Line=%d, Func=%s(): %s" when self is not
 /// null, else without "This="; the reason is formatted and put inside double quotes. A null
 /// reason gives the form without a reason.
-void ReportError(const void* self, const char* file, int line, const char* func,
-                 const char* reason, ...) ZAQ_PRINTF(5, 6);
+void ReportError(const void* self, const char* file, int line, const char* func, const char* reason,
+                 ...) ZAQ_PRINTF(5, 6);
 
 /// Library title, build type and build date: "<title> (SSE2 build), Date of Build: <date>".
 const char* BuildBanner();

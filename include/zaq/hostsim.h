@@ -34,19 +34,19 @@ enum class Motion {
 
 struct BodyDesc {
     std::string name;
-    double mass = 0.0;            ///< kg, > 0
-    double radius = 0.0;          ///< mean radius, m, >= 0
-    OBJHANDLE parent = nullptr;   ///< null only for a body at the origin
+    double mass = 0.0;           ///< kg, > 0
+    double radius = 0.0;         ///< mean radius, m, >= 0
+    OBJHANDLE parent = nullptr;  ///< null only for a body at the origin
     Rotation rotation;
-    std::vector<double> jcoeff;   ///< J2, J3, ...
+    std::vector<double> jcoeff;  ///< J2, J3, ...
     Motion motion = Motion::Fixed;
-    VECTOR3 pos{0, 0, 0};         ///< Fixed: position about the parent at `epoch`
-    VECTOR3 vel{0, 0, 0};         ///< Fixed: velocity about the parent
+    VECTOR3 pos{0, 0, 0};  ///< Fixed: position about the parent at `epoch`
+    VECTOR3 vel{0, 0, 0};  ///< Fixed: velocity about the parent
     /// Elements: a, e (< 1), i, theta (node), omegab (longitude of periapsis), L (mean longitude
     /// = omegab + mean anomaly), angles measured in the host's reference plane (x-z) from x.
     ELEMENTS elements{0, 0, 0, 0, 0, 0};
-    double epoch = 51544.5;       ///< MJD at which pos/vel or elements hold
-    CELBODY* module = nullptr;    ///< Module: owned by the world from AddBody on
+    double epoch = 51544.5;     ///< MJD at which pos/vel or elements hold
+    CELBODY* module = nullptr;  ///< Module: owned by the world from AddBody on
 };
 
 struct PropellantDesc {
@@ -56,25 +56,25 @@ struct PropellantDesc {
 };
 
 struct ThrusterDesc {
-    VECTOR3 dir{0, 0, 1};   ///< thrust direction in vessel axes
-    double maxThrust = 0.0; ///< vacuum thrust, N
-    double isp = 0.0;       ///< vacuum exhaust velocity, m/s
-    int resource = -1;      ///< index into VesselDesc::propellants, -1 for none
+    VECTOR3 dir{0, 0, 1};    ///< thrust direction in vessel axes
+    double maxThrust = 0.0;  ///< vacuum thrust, N
+    double isp = 0.0;        ///< vacuum exhaust velocity, m/s
+    int resource = -1;       ///< index into VesselDesc::propellants, -1 for none
 };
 
 struct VesselDesc {
     std::string name;
     OBJHANDLE gravityRef = nullptr;  ///< required: a body
     OBJHANDLE surfaceRef = nullptr;
-    VECTOR3 pos{0, 0, 0};            ///< about gravityRef, held fixed relative to it
+    VECTOR3 pos{0, 0, 0};  ///< about gravityRef, held fixed relative to it
     VECTOR3 vel{0, 0, 0};
-    double mass = 0.0;               ///< total mass, kg, > 0
-    MATRIX3 attitude = Identity();   ///< vessel axes -> global frame
+    double mass = 0.0;              ///< total mass, kg, > 0
+    MATRIX3 attitude = Identity();  ///< vessel axes -> global frame
     std::vector<PropellantDesc> propellants;
     std::vector<ThrusterDesc> thrusters;
     /// Thruster groups: a group type and the indices of its thrusters.
     std::vector<std::pair<THGROUP_TYPE, std::vector<int>>> groups;
-    int dockCount = 0;               ///< number of docking ports
+    int dockCount = 0;  ///< number of docking ports
 };
 
 /// Empties the world: no bodies, bases or vessels; the simulation MJD becomes 51544.5.
