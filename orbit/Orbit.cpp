@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <type_traits>
 
 #include "zaq/foundation.h"
 #include "zaq/vector3.h"
@@ -16,6 +18,7 @@ constexpr double kDegPerRad = 57.29577951308232;
 static_assert(offsetof(COrbit, P) == offsetof(otk::sElements, P), "layout");
 static_assert(offsetof(COrbit, velocityScale) == offsetof(otk::sElements, velocityScale), "layout");
 static_assert(offsetof(COrbit, equinox) == sizeof(otk::sElements), "layout");
+static_assert(std::is_trivially_copyable<COrbit>::value, "COrbit is copied as plain data");
 
 // Whole revolutions in an angle x, as the relative anomaly functions count them.
 double Revolutions(double x) {
@@ -54,20 +57,9 @@ COrbit::COrbit()
       auxiliary{0, 1, 0},
       pole{0, 0, 1} {}
 
+// The orbital members are laid out as otk::sElements (checked above), so one copy moves them.
 COrbit::COrbit(const otk::sElements& el) : COrbit() {
-    P = el.P;
-    Q = el.Q;
-    W = el.W;
-    mu = el.mu;
-    meanAnomaly = el.meanAnomaly;
-    eccAnomaly = el.eccAnomaly;
-    meanMotion = el.meanMotion;
-    semiMajor = el.semiMajor;
-    semiMinor = el.semiMinor;
-    semiLatus = el.semiLatus;
-    eccentricity = el.eccentricity;
-    epoch = el.epoch;
-    velocityScale = el.velocityScale;
+    std::memcpy(this, &el, sizeof el);
 }
 
 COrbit::COrbit(VECTOR3 pos, VECTOR3 vel, double mu_, double mjd) : COrbit() {
