@@ -7,15 +7,13 @@
 #include <cstdio>
 #include <new>
 
+#include "foundation/Address.h"
 #include "zaq/foundation.h"
 #include "zaq/linalg.h"
 
 namespace zaq::linalg {
 
-/// An address as the log's "0x%llX" field takes it.
-inline unsigned long long Addr(const void* p) {
-    return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p));
-}
+using zaq::Addr;
 
 /// n zeroed elements, or null for n <= 0 or when the allocation fails.
 template <typename T>

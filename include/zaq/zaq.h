@@ -1,9 +1,11 @@
 // All of the library's public headers.
 #pragma once
 
+#include "zaq/adaptors.h"
 #include "zaq/foundation.h"
 #include "zaq/host.h"
 #include "zaq/lambert.h"
 #include "zaq/linalg.h"
 #include "zaq/orbit.h"
+#include "zaq/solvers.h"
 #include "zaq/vector3.h"
