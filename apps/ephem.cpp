@@ -1,13 +1,11 @@
 // zaq ephem: the state of a body relative to a reference at a date, on the built-in solar system.
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 
 #include "apps/commands.h"
+#include "apps/mission.h"
 #include "zaq/hostsim.h"
 #include "zaq/vector3.h"
 
@@ -17,56 +15,6 @@ namespace {
 struct EphemArgs {
     std::string body, ref, date;
 };
-
-// The built-in planetary theory holds within a millennium of J2000 (about the years 1000-3000).
-constexpr double kFirstMjd = 51544.5 - 365250.0;
-constexpr double kLastMjd = 51544.5 + 365250.0;
-
-// A date as an MJD (TT): a number is the simulation MJD itself; calendar text "YYYY-MM-DD",
-// "YYYY-MM-DDTHH:MM" or "YYYY-MM-DDTHH:MM:SS[.s]" is UTC; empty text is now. NaN when malformed.
-double ParseDate(const std::string& text) {
-    if (text.empty()) {
-        const std::time_t now = std::time(nullptr);
-        std::tm utc{};
-        if (!gmtime_r(&now, &utc)) return std::nan("");
-        return hostsim::MjdFromUTC(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
-                                   utc.tm_min, utc.tm_sec);
-    }
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, used = 0;
-    double s = 0;
-    const char* c = text.c_str();
-    if (std::sscanf(c, "%5d-%2d-%2d%n", &y, &mo, &d, &used) == 3 && used == 10) {
-        const char* rest = c + used;
-        int more = 0;
-        if (*rest == '\0') return hostsim::MjdFromUTC(y, mo, d);
-        if (std::sscanf(rest, "T%2d:%2d%n", &h, &mi, &more) == 2 && more == 6) {
-            rest += more;
-            if (*rest == '\0') return hostsim::MjdFromUTC(y, mo, d, h, mi, 0);
-            if (*rest == ':' && rest[1] >= '0' && rest[1] <= '9') {
-                char* end = nullptr;
-                s = std::strtod(rest + 1, &end);
-                if (*end == '\0') return hostsim::MjdFromUTC(y, mo, d, h, mi, s);
-            }
-        }
-        return std::nan("");
-    }
-    char* end = nullptr;
-    errno = 0;
-    const double mjd = std::strtod(c, &end);
-    if (end == c || *end != '\0' || errno == ERANGE || !std::isfinite(mjd)) return std::nan("");
-    return mjd;
-}
-
-// A body's parent, a base's body; the root body is its own reference.
-OBJHANDLE DefaultReference(OBJHANDLE obj) {
-    if (OBJHANDLE parent = hostsim::GetParent(obj)) return parent;
-    for (DWORD i = 0; i < oapiGetGbodyCount(); ++i) {
-        OBJHANDLE b = oapiGetGbodyByIndex(static_cast<int>(i));
-        for (DWORD k = 0; k < oapiGetBaseCount(b); ++k)
-            if (oapiGetBaseByIndex(b, static_cast<int>(k)) == obj) return b;
-    }
-    return obj;
-}
 
 void PrintVector(const char* label, const VECTOR3& v, const char* unitName, int decimals) {
     std::printf("%-9s x = %.*f  y = %.*f  z = %.*f %s\n", label, decimals, v.x, decimals, v.y,
@@ -81,7 +29,7 @@ int RunEphem(const EphemArgs& args) {
                      args.date.c_str());
         return 2;
     }
-    if (mjd < kFirstMjd || mjd > kLastMjd) {
+    if (!InEphemerisRange(mjd)) {
         std::fprintf(stderr,
                      "zaq ephem: MJD %.6f is outside the built-in ephemerides (years 1000-3000)\n",
                      mjd);

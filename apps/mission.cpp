@@ -1,0 +1,185 @@
+#include "apps/mission.h"
+
+#include <strings.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "zaq/adaptors.h"
+#include "zaq/hostsim.h"
+#include "zaq/lambert.h"
+#include "zaq/vector3.h"
+
+namespace zaq::app {
+
+// The built-in planetary theory holds within a millennium of J2000 (about the years 1000-3000).
+constexpr double kFirstMjd = 51544.5 - 365250.0;
+constexpr double kLastMjd = 51544.5 + 365250.0;
+
+double ParseDate(const std::string& text) {
+    if (text.empty()) {
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        if (!gmtime_r(&now, &utc)) return std::nan("");
+        return hostsim::MjdFromUTC(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
+                                   utc.tm_min, utc.tm_sec);
+    }
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, used = 0;
+    const char* c = text.c_str();
+    if (std::sscanf(c, "%5d-%2d-%2d%n", &y, &mo, &d, &used) == 3 && used == 10) {
+        const char* rest = c + used;
+        int more = 0;
+        if (*rest == '\0') return hostsim::MjdFromUTC(y, mo, d);
+        if (std::sscanf(rest, "T%2d:%2d%n", &h, &mi, &more) == 2 && more == 6) {
+            rest += more;
+            if (*rest == '\0') return hostsim::MjdFromUTC(y, mo, d, h, mi, 0);
+            if (*rest == ':' && rest[1] >= '0' && rest[1] <= '9') {
+                char* end = nullptr;
+                const double s = std::strtod(rest + 1, &end);
+                if (*end == '\0') return hostsim::MjdFromUTC(y, mo, d, h, mi, s);
+            }
+        }
+        return std::nan("");
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double mjd = std::strtod(c, &end);
+    if (end == c || *end != '\0' || errno == ERANGE || !std::isfinite(mjd)) return std::nan("");
+    return mjd;
+}
+
+bool InEphemerisRange(double mjd) {
+    return mjd >= kFirstMjd && mjd <= kLastMjd;
+}
+
+OBJHANDLE DefaultReference(OBJHANDLE obj) {
+    if (OBJHANDLE parent = hostsim::GetParent(obj)) return parent;
+    for (DWORD i = 0; i < oapiGetGbodyCount(); ++i) {
+        OBJHANDLE b = oapiGetGbodyByIndex(static_cast<int>(i));
+        for (DWORD k = 0; k < oapiGetBaseCount(b); ++k)
+            if (oapiGetBaseByIndex(b, static_cast<int>(k)) == obj) return b;
+    }
+    return obj;
+}
+
+void StateAbout(OBJHANDLE body, OBJHANDLE ref, double mjd, VECTOR3* pos, VECTOR3* vel) {
+    CELBODY* module = oapiGetCelbodyInterface(body);
+    if (module && hostsim::GetParent(body) == ref &&
+        otk::CelBody_RH(module, mjd, EPHEM_TRUEPOS | EPHEM_TRUEVEL, pos, vel) ==
+            (EPHEM_TRUEPOS | EPHEM_TRUEVEL))
+        return;
+    hostsim::SetSimMJD(mjd);
+    otk::RH_oapiGetRelativePos(body, ref, pos);
+    otk::RH_oapiGetRelativeVel(body, ref, vel);
+}
+
+bool ParseSolver(const std::string& name, LambertSolver* solver) {
+    for (LambertSolver s :
+         {LambertSolver::G, LambertSolver::PN, LambertSolver::UB, LambertSolver::UN})
+        if (strcasecmp(name.c_str(), SolverName(s)) == 0) {
+            *solver = s;
+            return true;
+        }
+    return false;
+}
+
+const char* SolverName(LambertSolver solver) {
+    switch (solver) {
+        case LambertSolver::G:
+            return "G";
+        case LambertSolver::PN:
+            return "PN";
+        case LambertSolver::UB:
+            return "UB";
+        case LambertSolver::UN:
+            return "UN";
+    }
+    return "?";
+}
+
+namespace {
+std::string NameOf(OBJHANDLE obj) {
+    char name[64] = "";
+    oapiGetObjectName(obj, name, sizeof name);
+    return name;
+}
+
+bool IsBody(OBJHANDLE obj) {
+    for (DWORD i = 0; i < oapiGetGbodyCount(); ++i)
+        if (oapiGetGbodyByIndex(static_cast<int>(i)) == obj) return true;
+    return false;
+}
+}  // namespace
+
+bool ResolvePair(const std::string& from, const std::string& to, BodyPair* pair, std::string* why) {
+    BodyPair p;
+    p.from = oapiGetObjectByName(from.c_str());
+    p.to = oapiGetObjectByName(to.c_str());
+    for (auto [obj, name] : {std::pair{p.from, &from}, std::pair{p.to, &to}})
+        if (!obj || !IsBody(obj)) {
+            *why = "unknown body '" + *name + "'";
+            return false;
+        }
+    p.fromName = NameOf(p.from);
+    p.toName = NameOf(p.to);
+    if (p.from == p.to) {
+        *why = "FROM and TO are the same body (" + p.fromName + ")";
+        return false;
+    }
+    OBJHANDLE fromParent = hostsim::GetParent(p.from), toParent = hostsim::GetParent(p.to);
+    if (toParent == p.from) {
+        p.ref = p.from;
+        p.lunar = true;
+    } else if (fromParent && fromParent == toParent) {
+        p.ref = fromParent;
+    } else {
+        *why = p.fromName + " and " + p.toName +
+               " do not move about a common body (a transfer needs both about the same body, "
+               "or TO about FROM)";
+        return false;
+    }
+    p.refName = NameOf(p.ref);
+    p.mu = oapiGetMass(p.ref) * hostsim::kG;
+    *pair = p;
+    return true;
+}
+
+bool SolveArc(const BodyPair& pair, double depart, double arrive, LambertSolver solver,
+              bool longWay, double* warm, Arc* arc) {
+    Arc a;
+    a.depart = depart;
+    a.arrive = arrive;
+    StateAbout(pair.from, pair.ref, depart, &a.r1, &a.v1);
+    StateAbout(pair.to, pair.ref, arrive, &a.r2, &a.v2);
+    const double t = (arrive - depart) * 86400.0;
+    const double dir = longWay ? -1.0 : 1.0;
+    switch (solver) {
+        case LambertSolver::G:
+            // Gauss's method joins the short way only.
+            a.status =
+                longWay ? -98 : otk::LambertG(a.r1, a.r2, t, pair.mu, warm, &a.vDepart, &a.vArrive);
+            break;
+        case LambertSolver::PN:
+            a.status = otk::LambertPN(a.r1, a.r2, t, dir, pair.mu, warm, &a.vDepart, &a.vArrive);
+            break;
+        case LambertSolver::UB:
+            a.status = otk::LambertUB(a.r1, a.r2, t, dir, pair.mu, warm, 0, &a.vDepart, &a.vArrive);
+            break;
+        case LambertSolver::UN:
+            a.status = otk::LambertUN(a.r1, a.r2, t, dir, pair.mu, warm, &a.vDepart, &a.vArrive);
+            break;
+    }
+    const bool ok = a.status > 0;
+    if (ok) {
+        a.vinfDepart = a.vDepart - a.v1;
+        a.vinfArrive = a.vArrive - a.v2;
+        a.c3 = dotp(a.vinfDepart, a.vinfDepart);
+    }
+    *arc = a;
+    return ok;
+}
+
+}  // namespace zaq::app

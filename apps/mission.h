@@ -1,0 +1,54 @@
+// Pieces the planning commands share: dates, body look-up, states from the ephemeris modules and
+// the Lambert arc between two bodies about the body they both move about.
+#pragma once
+
+#include <string>
+
+#include "zaq/host.h"
+
+namespace zaq::app {
+
+/// An MJD (TT) from a number (the MJD itself) or UTC calendar text "YYYY-MM-DD[THH:MM[:SS]]";
+/// empty text is now. NaN when malformed.
+double ParseDate(const std::string& text);
+/// True when mjd lies within the built-in ephemerides (years 1000-3000).
+bool InEphemerisRange(double mjd);
+/// A body's parent, a base's body; the root body is its own reference.
+OBJHANDLE DefaultReference(OBJHANDLE obj);
+/// State of body relative to ref at mjd, right-handed (m, m/s); from the body's ephemeris
+/// module when ref is its parent, otherwise from the host at that date.
+void StateAbout(OBJHANDLE body, OBJHANDLE ref, double mjd, VECTOR3* pos, VECTOR3* vel);
+
+enum class LambertSolver { G, PN, UB, UN };
+/// "G", "PN", "UB" or "UN" (any case); false for anything else.
+bool ParseSolver(const std::string& name, LambertSolver* solver);
+const char* SolverName(LambertSolver solver);
+
+/// The two ends of a transfer and the body whose gravity shapes it.
+struct BodyPair {
+    OBJHANDLE from = nullptr, to = nullptr, ref = nullptr;
+    std::string fromName, toName, refName;
+    double mu = 0;       ///< GM of ref (m^3/s^2)
+    bool lunar = false;  ///< TO moves about FROM (ref is FROM): a departure from a parking orbit
+};
+/// Looks up both bodies (after the solar system is loaded). False with a one-line reason for an
+/// unknown name, the same body twice or bodies without a common reference.
+bool ResolvePair(const std::string& from, const std::string& to, BodyPair* pair, std::string* why);
+
+/// A Lambert arc from FROM's position at depart to TO's position at arrive, about ref.
+struct Arc {
+    double depart = 0, arrive = 0;       ///< MJD
+    VECTOR3 r1{}, v1{};                  ///< FROM at depart
+    VECTOR3 r2{}, v2{};                  ///< TO at arrive
+    VECTOR3 vDepart{}, vArrive{};        ///< velocities on the arc at both ends
+    VECTOR3 vinfDepart{}, vinfArrive{};  ///< excess velocities: arc minus body
+    double c3 = 0;                       ///< |vinfDepart|^2 (m^2/s^2)
+    int status = 0;                      ///< the solver's result
+};
+/// Solves the arc with the chosen solver (the short way unless longWay). warm carries the
+/// solver's iteration variable between calls (null: none). False when the solver fails; arc
+/// then holds the states and the status.
+bool SolveArc(const BodyPair& pair, double depart, double arrive, LambertSolver solver,
+              bool longWay, double* warm, Arc* arc);
+
+}  // namespace zaq::app
