@@ -1,43 +1,15 @@
 // The zaq tool's ephem command, run as a program: a good request and the bad ones.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tests/run_tool.h"
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-Result RunTool(const std::string& args) {
-    // Files of their own per process: ctest runs the cases of this file side by side.
-    const std::string base = ::testing::TempDir() + "zaq_ephem_" + std::to_string(getpid());
-    const std::string out = base + ".out", err = base + ".err";
-    const std::string cmd = std::string("'") + ZAQ_TOOL + "' --root '" ZAQ_SOURCE_DIR "/data' " +
-                            args + " >'" + out + "' 2>'" + err + "'";
-    Result r;
-    const int status = std::system(cmd.c_str());
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return r;
-}
+using zaq::test::Result;
+using zaq::test::RunTool;
 
 // The number after a line's label, e.g. "distance  384400.000 km".
 double Field(const std::string& text, const std::string& label) {
