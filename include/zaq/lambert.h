@@ -47,3 +47,52 @@ void Comp_dCdS(double* dC, double* dS, double* C, double* S, double z);
 /// Flight time (s) on the parabola about mu through two points at distances r1 and r2 (m) that
 /// sweeps the angle dnu (rad; above pi the long way).
 double ParabolicFlightTime(double r1, double r2, double dnu, double mu);
+
+// ---- escape, ejection and transfer geometry -----------------------------------------------------
+// Burn planning about a parking orbit and great-circle geometry on a sphere. Positions in m,
+// velocities in m/s, angles in rad, mu in m^3/s^2.
+
+class COrbit;
+
+/// True anomaly on orbit of the impulsive burn onto the escape hyperbola with excess velocity
+/// vinf that costs least (golden-section search), or -1; dv (optional) receives the burn.
+double EscapeIgnTrA(COrbit* orbit, VECTOR3& vinf, double mu, VECTOR3* dv);
+
+/// True anomaly of the ejection burn by a direct halving search in [0, 2pi]; dv (optional) the
+/// burn; escape (optional) receives the escape hyperbola from that point.
+double EjectPosition(COrbit* orbit, VECTOR3& vinf, double mu, VECTOR3* dv, COrbit* escape);
+
+/// Ignition MJD on the orbit of (pos, vel) at mjd for the least-dv Lambert arc that reaches target
+/// at arrivalMjd, no earlier than five minutes after mjd; 0 on failure or when target lies more
+/// than 20 deg off the orbit plane. dv (optional) receives the burn at the returned date.
+double FindLAPIgnMJD(VECTOR3& pos, VECTOR3& vel, VECTOR3& target, double mjd, double arrivalMjd,
+                     double mu, VECTOR3* dv);
+
+/// FindLAPIgnMJD with the ignition moved earlier by 35 % of the burn time of thruster group
+/// `group` of `vessel`; dv is the impulsive burn.
+double FindLAPIgnMJD(VECTOR3& pos, VECTOR3& vel, VECTOR3& target, double mjd, double arrivalMjd,
+                     double mu, VESSEL* vessel, THGROUP_TYPE group, VECTOR3* dv);
+
+/// True anomaly, eccentricity and semi-major axis at distance r of the conic with periapsis
+/// distance rp reached pet seconds later; outputs optional. False (logged) without a match.
+bool ComputeOrbitParams(double r, double pet, double rp, double mu, double* tra, double* ecc,
+                        double* sma);
+
+/// Velocity at pos, true anomaly tra, on the conic of periapsis distance rp whose angular
+/// momentum points along normal.
+VECTOR3 FindVelocity(VECTOR3& normal, VECTOR3& pos, double tra, double rp, double mu);
+
+/// End point (unit vector) and arrival heading of great-circle travel over the angle dist from
+/// start with the start heading (0 north, pi/2 east) on the sphere with pole axis.
+void GetSphericalPosHed(VECTOR3& axis, VECTOR3& start, double heading, double dist, VECTOR3* end,
+                        double* endHeading);
+
+/// Range [lo, hi] of arrival headings of travel over dist from pos, and whether heading lies
+/// inside it.
+bool GetRangeOfRotationByHeading(VECTOR3& axis, VECTOR3& pos, double dist, double heading,
+                                 double* lo, double* hi);
+
+/// The rotations rot1, rot2 that solve the heading relation for angles a and b at pos; returns
+/// how many (0, 1 or 2).
+int GetRotationByHeading(VECTOR3& axis, VECTOR3& pos, double a, double b, double* rot1,
+                         double* rot2);
