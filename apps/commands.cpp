@@ -8,6 +8,7 @@ namespace zaq::app {
 
 void Register(CLI::App& app, Options& opts) {
     RegisterEphem(app, opts);
+    RegisterTransfer(app, opts);
 }
 
 int Run(const Options& opts) {

@@ -16,6 +16,8 @@ struct Options {
 void Register(CLI::App& app, Options& opts);
 /// zaq ephem BODY [--date DATE] [--ref BODY].
 void RegisterEphem(CLI::App& app, Options& opts);
+/// zaq transfer FROM TO --depart DATE --arrive DATE [...].
+void RegisterTransfer(CLI::App& app, Options& opts);
 /// Enters opts.root and runs the chosen subcommand; returns the exit code.
 int Run(const Options& opts);
 

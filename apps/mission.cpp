@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "zaq/adaptors.h"
+#include "zaq/foundation.h"
 #include "zaq/hostsim.h"
 #include "zaq/lambert.h"
 #include "zaq/vector3.h"
@@ -49,6 +50,14 @@ double ParseDate(const std::string& text) {
     const double mjd = std::strtod(c, &end);
     if (end == c || *end != '\0' || errno == ERANGE || !std::isfinite(mjd)) return std::nan("");
     return mjd;
+}
+
+std::string DateText(double mjd) {
+    return std::string(otk::PrintUT(hostsim::UtcMjd(mjd))) + " UTC";
+}
+
+std::string ValueText(double x, int digits) {
+    return otk::ValueToText(x, digits);
 }
 
 bool InEphemerisRange(double mjd) {
@@ -173,6 +182,19 @@ bool SolveArc(const BodyPair& pair, double depart, double arrive, LambertSolver 
             break;
     }
     const bool ok = a.status > 0;
+    // The universal-variable solvers stop once the flight time is within 1e-6 of t: over an
+    // interplanetary arc that is tens of seconds, hundreds of kilometres at arrival. Newton
+    // steps on the semi-latus rectum of their arc take it to the p-iteration's precision.
+    if (ok && (solver == LambertSolver::UB || solver == LambertSolver::UN)) {
+        const VECTOR3 h = CrossProduct(a.r1, a.vDepart);
+        double p = dotp(h, h) / pair.mu;
+        VECTOR3 v1{}, v2{};
+        if (otk::LambertPN(a.r1, a.r2, t, dir, pair.mu, &p, &v1, &v2) > 0) {
+            a.vDepart = v1;
+            a.vArrive = v2;
+            a.refined = true;
+        }
+    }
     if (ok) {
         a.vinfDepart = a.vDepart - a.v1;
         a.vinfArrive = a.vArrive - a.v2;

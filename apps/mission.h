@@ -13,6 +13,10 @@ namespace zaq::app {
 double ParseDate(const std::string& text);
 /// True when mjd lies within the built-in ephemerides (years 1000-3000).
 bool InEphemerisRange(double mjd);
+/// A date as the library formats it, "20-Nov-2026 00:00:00 UTC", of an MJD (TT).
+std::string DateText(double mjd);
+/// otk::ValueToText(x, digits), copied out of its shared buffer.
+std::string ValueText(double x, int digits);
 /// A body's parent, a base's body; the root body is its own reference.
 OBJHANDLE DefaultReference(OBJHANDLE obj);
 /// State of body relative to ref at mjd, right-handed (m, m/s); from the body's ephemeris
@@ -44,9 +48,11 @@ struct Arc {
     VECTOR3 vinfDepart{}, vinfArrive{};  ///< excess velocities: arc minus body
     double c3 = 0;                       ///< |vinfDepart|^2 (m^2/s^2)
     int status = 0;                      ///< the solver's result
+    bool refined = false;                ///< a universal-variable arc sharpened by p-iteration
 };
-/// Solves the arc with the chosen solver (the short way unless longWay). warm carries the
-/// solver's iteration variable between calls (null: none). False when the solver fails; arc
+/// Solves the arc with the chosen solver (the short way unless longWay); arcs of the
+/// universal-variable solvers are then sharpened by p-iteration. warm carries the solver's
+/// iteration variable between calls (null: none). False when the solver fails; arc
 /// then holds the states and the status.
 bool SolveArc(const BodyPair& pair, double depart, double arrive, LambertSolver solver,
               bool longWay, double* warm, Arc* arc);

@@ -118,5 +118,7 @@ bool LoadSolarSystem(double mjd);
 double MjdFromUTC(int year, int month, int day, int hour = 0, int minute = 0, double second = 0);
 /// "YYYY-MM-DD HH:MM:SS" (UTC, whole seconds) of an MJD (TT); empty when ERFA cannot convert it.
 std::string UTCText(double mjd);
+/// The UTC day count (an MJD on the UTC scale) of an MJD (TT); NaN when ERFA cannot convert it.
+double UtcMjd(double mjd);
 
 }  // namespace zaq::hostsim

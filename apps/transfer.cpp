@@ -1,0 +1,288 @@
+// zaq transfer: a Lambert transfer between two bodies of the built-in solar system and the burn
+// that starts it from a circular parking orbit.
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "apps/commands.h"
+#include "apps/mission.h"
+#include "zaq/adaptors.h"
+#include "zaq/foundation.h"
+#include "zaq/hostsim.h"
+#include "zaq/lambert.h"
+#include "zaq/orbit.h"
+#include "zaq/vector3.h"
+
+namespace zaq::app {
+namespace {
+
+constexpr double kStandardGravity = 9.80665;  // m/s^2, converts a specific impulse to m/s
+
+struct TransferArgs {
+    std::string from, to, depart, arrive, solver = "UN";
+    bool longWay = false, json = false;
+    double parkAlt = 300;                  // km
+    double thrust = 0, isp = 0, mass = 0;  // the engine, when all three are given
+};
+
+// Everything the plan reports.
+struct Plan {
+    BodyPair pair;
+    LambertSolver solver = LambertSolver::UN;
+    bool longWay = false;
+    Arc arc;                // the Lambert arc (for a lunar plan: from the ignition point)
+    double parkRadius = 0;  // m
+    // Departure from a circular orbit about FROM's equator (two bodies about a common reference).
+    double ejectTrA = 0;  // rad
+    VECTOR3 ejectDv{}, ejectPos{};
+    double vinfDeclination = 0;  // of the departure excess velocity above FROM's equator (rad)
+    bool engine = false;
+    double burnTime = 0;  // s
+    // Departure to a body about FROM (the ignition search).
+    double ignition = 0;  // MJD
+};
+
+ZAQ_PRINTF(1, 2) int Fail(const char* format, ...) {
+    std::fprintf(stderr, "zaq transfer: ");
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fprintf(stderr, "\n");
+    return 2;
+}
+
+// The circular parking orbit of radius r with angular momentum along normal.
+COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd) {
+    COrbit park;
+    park.CreateCircular(unit(otk::Perpendicular(normal)) * r, normal, mu, mjd);
+    return park;
+}
+
+// Two bodies about a common reference: the ejection onto the departure asymptote from a circular
+// orbit in FROM's equatorial plane.
+void PlanEjection(const TransferArgs& args, Plan& plan) {
+    const double mu = oapiGetMass(plan.pair.from) * hostsim::kG;
+    const VECTOR3 axis = otk::RotationAxis(plan.pair.from);
+    COrbit park = ParkingOrbit(axis, plan.parkRadius, mu, plan.arc.depart), escape;
+    VECTOR3 vinf = plan.arc.vinfDepart;
+    plan.ejectTrA = EjectPosition(&park, vinf, mu, &plan.ejectDv, &escape);
+    plan.ejectPos = park.PosByTrA(plan.ejectTrA);
+    plan.vinfDeclination = M_PI / 2 - AngleBetween(vinf, axis);
+    if (plan.engine)
+        plan.burnTime = otk::BurnTimeBydV(Length(plan.ejectDv), args.mass, args.thrust,
+                                          args.thrust / (args.isp * kStandardGravity));
+}
+
+// TO about FROM: the least-dv ignition from a circular orbit whose plane holds TO's arrival
+// position (and TO's motion there), then the arc from the ignition point.
+bool PlanIgnition(Plan& plan, double depart, double arrive) {
+    Arc& arc = plan.arc;
+    const double mu = plan.pair.mu;
+    StateAbout(plan.pair.to, plan.pair.from, arrive, &arc.r2, &arc.v2);
+    const VECTOR3 normal = unit(CrossProduct(arc.r2, arc.v2));
+    COrbit park = ParkingOrbit(normal, plan.parkRadius, mu, depart);
+    VECTOR3 pos = park.Position(), vel = park.Velocity(), dv{};
+    plan.ignition = FindLAPIgnMJD(pos, vel, arc.r2, depart, arrive, mu, &dv);
+    if (plan.ignition == 0) return false;
+    arc.depart = plan.ignition;
+    arc.arrive = arrive;
+    park.PosVelByMJD(plan.ignition, &arc.r1, &arc.v1);
+    arc.vDepart = arc.v1 + dv;
+    arc.vinfDepart = dv;  // the burn
+    // The arc flown to arrival gives the velocity there.
+    COrbit flown(arc.r1, arc.vDepart, mu, plan.ignition);
+    flown.PosVelByMJD(arrive, nullptr, &arc.vArrive);
+    arc.vinfArrive = arc.vArrive - arc.v2;
+    arc.c3 = dotp(arc.vDepart, arc.vDepart) - 2 * mu / Length(arc.r1);
+    return true;
+}
+
+std::string Km(double metres) {
+    return ValueText(metres / 1e3, 4);
+}
+std::string KmVector(const VECTOR3& v) {
+    return "[" + Km(v.x) + ", " + Km(v.y) + ", " + Km(v.z) + "]";
+}
+
+void PrintRow(const char* label, const std::string& value, const std::string& extra = "") {
+    std::printf("  %-18s %s%s%s\n", label, value.c_str(), extra.empty() ? "" : "   ",
+                extra.c_str());
+}
+
+void PrintTable(const Plan& p) {
+    const Arc& a = p.arc;
+    const double tof = a.arrive - a.depart;
+    if (p.pair.lunar) {
+        std::printf("%s -> %s about %s: least-dv ignition from a %s km circular orbit\n",
+                    p.pair.fromName.c_str(), p.pair.toName.c_str(), p.pair.refName.c_str(),
+                    Km(p.parkRadius - oapiGetSize(p.pair.from)).c_str());
+        PrintRow("ignition", DateText(p.ignition), "MJD " + ValueText(p.ignition, -5));
+        PrintRow("delta-v", Km(Length(a.vinfDepart)) + " km/s", KmVector(a.vinfDepart) + " km/s");
+    } else {
+        std::printf("%s -> %s about %s: Lambert %s%s, %s way\n", p.pair.fromName.c_str(),
+                    p.pair.toName.c_str(), p.pair.refName.c_str(), SolverName(p.solver),
+                    p.arc.refined ? " (refined by PN)" : "", p.longWay ? "long" : "short");
+        PrintRow("departure", DateText(a.depart), "MJD " + ValueText(a.depart, -5));
+    }
+    PrintRow("arrival", DateText(a.arrive), "MJD " + ValueText(a.arrive, -5));
+    PrintRow("time of flight", ValueText(tof, 4) + " days");
+    if (!p.pair.lunar) {
+        PrintRow("C3", ValueText(a.c3 / 1e6, 4) + " km^2/s^2");
+        PrintRow("v-inf departure", Km(Length(a.vinfDepart)) + " km/s",
+                 KmVector(a.vinfDepart) + " km/s");
+    } else {
+        PrintRow("C3", ValueText(a.c3 / 1e6, 4) + " km^2/s^2");
+    }
+    PrintRow(p.pair.lunar ? "speed at arrival" : "v-inf arrival",
+             Km(Length(a.vinfArrive)) + " km/s",
+             KmVector(a.vinfArrive) + " km/s (relative to " + p.pair.toName + ")");
+    if (!p.pair.lunar) {
+        std::printf("Ejection from a %s km circular orbit in %s's equatorial plane\n",
+                    Km(p.parkRadius - oapiGetSize(p.pair.from)).c_str(), p.pair.fromName.c_str());
+        PrintRow("v-inf declination", ValueText(p.vinfDeclination * 180 / M_PI, 4) + " deg");
+        PrintRow("burn true anomaly", ValueText(p.ejectTrA * 180 / M_PI, 4) + " deg",
+                 "at " + KmVector(p.ejectPos) + " km");
+        PrintRow("delta-v", Km(Length(p.ejectDv)) + " km/s", KmVector(p.ejectDv) + " km/s");
+        if (p.engine) PrintRow("burn time", ValueText(p.burnTime, 4) + " s");
+    }
+    std::printf("Frame: ecliptic and equinox of J2000, right-handed, about %s.\n",
+                p.pair.refName.c_str());
+}
+
+std::string Num(double x) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", x);
+    return text;
+}
+std::string Vec(const VECTOR3& v) {
+    return "[" + Num(v.x) + ", " + Num(v.y) + ", " + Num(v.z) + "]";
+}
+std::string Date(double mjd) {
+    return "{\"mjd\": " + Num(mjd) + ", \"utc\": \"" + DateText(mjd) + "\"}";
+}
+
+void PrintJson(const Plan& p) {
+    const Arc& a = p.arc;
+    std::string s = "{\"from\": \"" + p.pair.fromName + "\", \"to\": \"" + p.pair.toName +
+                    "\", \"reference\": \"" + p.pair.refName + "\", \"mu\": " + Num(p.pair.mu);
+    s += ", \"kind\": \"" + std::string(p.pair.lunar ? "ignition" : "lambert") + "\"";
+    if (!p.pair.lunar)
+        s += ", \"solver\": \"" + std::string(SolverName(p.solver)) + "\", \"way\": \"" +
+             (p.longWay ? "long" : "short") + "\", \"status\": " + std::to_string(a.status) +
+             ", \"refined\": " + (a.refined ? "true" : "false");
+    s += ", \"depart\": " + Date(a.depart) + ", \"arrive\": " + Date(a.arrive);
+    s += ", \"tof_days\": " + Num(a.arrive - a.depart) + ", \"c3_km2_s2\": " + Num(a.c3 / 1e6);
+    s += ", \"vinf_depart_km_s\": " + Vec(a.vinfDepart / 1e3) +
+         ", \"vinf_depart_mag_km_s\": " + Num(Length(a.vinfDepart) / 1e3);
+    s += ", \"vinf_arrive_km_s\": " + Vec(a.vinfArrive / 1e3) +
+         ", \"vinf_arrive_mag_km_s\": " + Num(Length(a.vinfArrive) / 1e3);
+    s += ", \"arc\": {\"r1_m\": " + Vec(a.r1) + ", \"v1_m_s\": " + Vec(a.vDepart) +
+         ", \"r2_m\": " + Vec(a.r2) + ", \"v2_m_s\": " + Vec(a.vArrive) + "}";
+    s += ", \"park_alt_km\": " + Num((p.parkRadius - oapiGetSize(p.pair.from)) / 1e3);
+    if (p.pair.lunar) {
+        s += ", \"ignition\": " + Date(p.ignition) + ", \"dv_km_s\": " + Vec(a.vinfDepart / 1e3) +
+             ", \"dv_mag_km_s\": " + Num(Length(a.vinfDepart) / 1e3);
+    } else {
+        s += ", \"ejection\": {\"true_anomaly_deg\": " + Num(p.ejectTrA * 180 / M_PI) +
+             ", \"position_m\": " + Vec(p.ejectPos) + ", \"dv_km_s\": " + Vec(p.ejectDv / 1e3) +
+             ", \"dv_mag_km_s\": " + Num(Length(p.ejectDv) / 1e3) +
+             ", \"vinf_declination_deg\": " + Num(p.vinfDeclination * 180 / M_PI);
+        if (p.engine) s += ", \"burn_time_s\": " + Num(p.burnTime);
+        s += "}";
+    }
+    std::printf("%s}\n", s.c_str());
+}
+
+int RunTransfer(const TransferArgs& args) {
+    const double depart = ParseDate(args.depart), arrive = ParseDate(args.arrive);
+    for (auto [mjd, text] : {std::pair{depart, &args.depart}, std::pair{arrive, &args.arrive}}) {
+        if (std::isnan(mjd) || args.depart.empty() || args.arrive.empty())
+            return Fail("malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)",
+                        text->c_str());
+        if (!InEphemerisRange(mjd))
+            return Fail("date '%s' is outside the built-in ephemerides (years 1000-3000)",
+                        text->c_str());
+    }
+    if (!(arrive > depart))
+        return Fail("the arrival (%s) must come after the departure (%s)", args.arrive.c_str(),
+                    args.depart.c_str());
+    Plan plan;
+    if (!ParseSolver(args.solver, &plan.solver))
+        return Fail("unknown Lambert solver '%s' (G, PN, UB or UN)", args.solver.c_str());
+    if (plan.solver == LambertSolver::G && args.longWay)
+        return Fail("Lambert solver G joins the short way only");
+    if (!(args.parkAlt > 0) || !std::isfinite(args.parkAlt))
+        return Fail("the parking-orbit altitude must be above 0 km");
+    const int engineParts = (args.thrust != 0) + (args.isp != 0) + (args.mass != 0);
+    plan.engine = engineParts == 3;
+    if (engineParts != 0 &&
+        (!plan.engine || !(args.thrust > 0) || !(args.isp > 0) || !(args.mass > 0)))
+        return Fail("an engine needs --thrust, --isp and --mass, all above 0");
+    plan.longWay = args.longWay;
+
+    if (!hostsim::LoadSolarSystem(depart)) {
+        std::fprintf(stderr, "zaq transfer: %s\n", hostsim::LastError().c_str());
+        return 1;
+    }
+    std::string why;
+    if (!ResolvePair(args.from, args.to, &plan.pair, &why)) return Fail("%s", why.c_str());
+    plan.parkRadius = oapiGetSize(plan.pair.from) + args.parkAlt * 1e3;
+    if (plan.pair.lunar) {
+        if (!PlanIgnition(plan, depart, arrive))
+            return Fail(
+                "no ignition from a %g km orbit about %s reaches %s at %s (see "
+                "ZAQ-SDK_Err.html)",
+                args.parkAlt, plan.pair.fromName.c_str(), plan.pair.toName.c_str(),
+                DateText(arrive).c_str());
+    } else {
+        if (!SolveArc(plan.pair, depart, arrive, plan.solver, plan.longWay, nullptr, &plan.arc))
+            return Fail("Lambert solver %s did not converge (result %d)", SolverName(plan.solver),
+                        plan.arc.status);
+        // A transfer angle past 180 deg makes the short way run against the planets' motion.
+        const Arc& a = plan.arc;
+        if (dotp(CrossProduct(a.r1, a.vDepart), CrossProduct(a.r1, a.v1)) < 0)
+            std::fprintf(stderr,
+                         "zaq transfer: note: this arc is retrograde about %s; the %s way "
+                         "runs with %s's motion\n",
+                         plan.pair.refName.c_str(), plan.longWay ? "short" : "long",
+                         plan.pair.fromName.c_str());
+        PlanEjection(args, plan);
+    }
+    if (args.json)
+        PrintJson(plan);
+    else
+        PrintTable(plan);
+    return 0;
+}
+
+}  // namespace
+
+void RegisterTransfer(CLI::App& app, Options& opts) {
+    auto args = std::make_shared<TransferArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "transfer",
+        "Plan a transfer: the Lambert arc from FROM to TO about the body both move about, and "
+        "the departure burn from a circular parking orbit (for TO about FROM, e.g. Earth -> "
+        "Moon: the least-dv ignition)");
+    cmd->add_option("FROM", args->from, "Departure body, e.g. Earth")->required();
+    cmd->add_option("TO", args->to, "Destination body, e.g. Mars or Moon")->required();
+    cmd->add_option("--depart", args->depart,
+                    "Departure date: an MJD (TT) or UTC YYYY-MM-DD[THH:MM[:SS]]; for TO about "
+                    "FROM the earliest ignition (five minutes later)")
+        ->required();
+    cmd->add_option("--arrive", args->arrive, "Arrival date, as --depart")->required();
+    cmd->add_option("--park-alt", args->parkAlt, "Parking-orbit altitude in km (default 300)");
+    cmd->add_option("--solver", args->solver,
+                    "Lambert solver: G, PN, UB or UN (default UN); TO about FROM always uses PN");
+    cmd->add_flag("--long", args->longWay, "Take the long way (transfer angle above 180 deg)");
+    cmd->add_option("--thrust", args->thrust, "Engine thrust in N, for the burn time");
+    cmd->add_option("--isp", args->isp, "Engine specific impulse in s");
+    cmd->add_option("--mass", args->mass, "Vessel mass at ignition in kg");
+    cmd->add_flag("--json", args->json, "Print the plan as one JSON object");
+    cmd->callback([&opts, args] { opts.run = [args] { return RunTransfer(*args); }; });
+}
+
+}  // namespace zaq::app
