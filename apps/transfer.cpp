@@ -37,6 +37,7 @@ struct Plan {
     // Departure from a circular orbit about FROM's equator (two bodies about a common reference).
     double ejectTrA = 0;  // rad
     VECTOR3 ejectDv{}, ejectPos{};
+    VECTOR3 inclinedDv{};        // the burn from the least-inclined orbit holding the asymptote
     double vinfDeclination = 0;  // of the departure excess velocity above FROM's equator (rad)
     bool engine = false;
     double burnTime = 0;  // s
@@ -71,6 +72,12 @@ void PlanEjection(const TransferArgs& args, Plan& plan) {
     plan.ejectTrA = EjectPosition(&park, vinf, mu, &plan.ejectDv, &escape);
     plan.ejectPos = park.PosByTrA(plan.ejectTrA);
     plan.vinfDeclination = M_PI / 2 - AngleBetween(vinf, axis);
+    // For comparison: the least-inclined parking orbit whose plane holds the asymptote (its
+    // inclination equals the declination), where the burn is tangential.
+    const VECTOR3 u = unit(vinf);
+    COrbit inclined =
+        ParkingOrbit(unit(axis - u * dotp(axis, u)), plan.parkRadius, mu, plan.arc.depart);
+    EjectPosition(&inclined, vinf, mu, &plan.inclinedDv, nullptr);
     if (plan.engine)
         plan.burnTime = otk::BurnTimeBydV(Length(plan.ejectDv), args.mass, args.thrust,
                                           args.thrust / (args.isp * kStandardGravity));
@@ -108,7 +115,7 @@ std::string KmVector(const VECTOR3& v) {
 }
 
 void PrintRow(const char* label, const std::string& value, const std::string& extra = "") {
-    std::printf("  %-18s %s%s%s\n", label, value.c_str(), extra.empty() ? "" : "   ",
+    std::printf("  %-20s %s%s%s\n", label, value.c_str(), extra.empty() ? "" : "   ",
                 extra.c_str());
 }
 
@@ -146,6 +153,9 @@ void PrintTable(const Plan& p) {
         PrintRow("burn true anomaly", ValueText(p.ejectTrA * 180 / M_PI, 4) + " deg",
                  "at " + KmVector(p.ejectPos) + " km");
         PrintRow("delta-v", Km(Length(p.ejectDv)) + " km/s", KmVector(p.ejectDv) + " km/s");
+        PrintRow("from inclined orbit", Km(Length(p.inclinedDv)) + " km/s",
+                 "(inclination " + ValueText(std::fabs(p.vinfDeclination) * 180 / M_PI, 4) +
+                     " deg, the asymptote in its plane)");
         if (p.engine) PrintRow("burn time", ValueText(p.burnTime, 4) + " s");
     }
     std::printf("Frame: ecliptic and equinox of J2000, right-handed, about %s.\n",
@@ -189,7 +199,8 @@ void PrintJson(const Plan& p) {
         s += ", \"ejection\": {\"true_anomaly_deg\": " + Num(p.ejectTrA * 180 / M_PI) +
              ", \"position_m\": " + Vec(p.ejectPos) + ", \"dv_km_s\": " + Vec(p.ejectDv / 1e3) +
              ", \"dv_mag_km_s\": " + Num(Length(p.ejectDv) / 1e3) +
-             ", \"vinf_declination_deg\": " + Num(p.vinfDeclination * 180 / M_PI);
+             ", \"vinf_declination_deg\": " + Num(p.vinfDeclination * 180 / M_PI) +
+             ", \"dv_inclined_mag_km_s\": " + Num(Length(p.inclinedDv) / 1e3);
         if (p.engine) s += ", \"burn_time_s\": " + Num(p.burnTime);
         s += "}";
     }

@@ -5,6 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build-tool -DCMAKE_BUILD_TYPE=Release -DZAQ_BUILD_TESTS=OFF >/dev/null
 cmake --build build-tool -j"$(nproc)" --target zaq_tool >/dev/null
-build-tool/apps/zaq --version
-build-tool/apps/zaq ephem Moon --ref Earth
-build-tool/apps/zaq ephem Mars --ref Sun
+build-tool/apps/zaq transfer Earth Mars --depart 2026-11-14 --arrive 2027-08-01
