@@ -9,6 +9,7 @@
 
 #include <cmath>
 
+#include "foundation/FastMath.h"
 #include "zaq/vector3.h"
 
 namespace {
@@ -144,7 +145,8 @@ inline void Stumpff(double z, bool derivatives, StumpffAt* f) {
     const double iz = 1 / z;
     if (z > 0) {
         const double w = std::sqrt(z);
-        const double sh = std::sin(0.5 * w), ch = std::cos(0.5 * w);
+        double sh, ch;
+        zaq::SinCos(0.5 * w, sh, ch);
         f->C = 2 * sh * sh * iz;
         f->S = (w - 2 * sh * ch) * w * iz * iz;  // 1/(z w) = w/z^2
         f->iSqC = w / (kSqrt2 * std::fabs(sh));

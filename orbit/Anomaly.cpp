@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "foundation/FastMath.h"
 #include "zaq/foundation.h"
 #include "zaq/orbit.h"
 
@@ -37,6 +38,11 @@ inline double Clamp1(double d) {
     const double h4 = h2 * h2;
     const double s01 = 1.0 - h2 * (1.0 / 6), s23 = 1.0 / 120 - h2 * (1.0 / 5040);
     const double v01 = 0.5 - h2 * (1.0 / 24), v23 = 1.0 / 720 - h2 * (1.0 / 40320);
+    if (h2 <= 1e-4) {  // the first step along a finely sampled orbit
+        sh = h * (s01 + h4 * (1.0 / 120));
+        vh = h2 * (v01 + h4 * (1.0 / 720));
+        return;
+    }
     if (h2 <= 1.0 / 64) {
         sh = h * (s01 + h4 * (s23 + h4 * (1.0 / 362880)));
         vh = h2 * (v01 + h4 * (v23 + h4 * (1.0 / 3628800)));
@@ -59,15 +65,14 @@ struct Anomaly {
     double E, s, c;
     int updates = 0;
 
-    explicit Anomaly(double x) : E(x), s(std::sin(x)), c(std::cos(x)) {}
+    explicit Anomaly(double x) : E(x) { zaq::SinCos(x, s, c); }
 
     [[gnu::always_inline]] void Advance(double d) {
         const double x = E + d;
         const double h = x - E;  // the step actually taken
         E = x;
         if (std::fabs(h) > 1.0 || ++updates > 64) {
-            s = std::sin(x);
-            c = std::cos(x);
+            zaq::SinCos(x, s, c);
             updates = 0;
             return;
         }
