@@ -13,6 +13,8 @@ namespace {
 
 // Absolute difference step: the square root of twice the double-precision machine epsilon.
 constexpr double kStep = 2.1073424255447017e-08;
+// Step of the fallback second difference of the line search (about the fourth root of epsilon).
+constexpr double kCurvatureStep = 1e-4;
 constexpr int kLineSearchIterations = 24;
 constexpr int kMaxIterations = 64;
 constexpr int kRestartAfter = 7;  // Fletcher-Reeves updates before a forced restart
@@ -104,9 +106,23 @@ int SecLineMin(void* ctx, ObjectiveFunction f, const CVector& x0, const CVector&
             continue;
         }
         // Newton step on phi, against the derivative, shortened while it overshoots.
-        const double d2 = (fp - 2 * fc + fm) / (h * h);
-        const double dir = d1 > 0 ? -1.0 : 1.0;
+        double d2 = (fp - 2 * fc + fm) / (h * h);
         double s = std::fabs(d1 / d2);
+        if (!std::isfinite(s)) {
+            // Near a minimum the second difference over h (about 2e-8) is lost in rounding and
+            // would send the trials to infinity; the curvature is taken over a step near the
+            // optimum for second differences instead.
+            const double H = kCurvatureStep;
+            double fpw = 0, fmw = 0;
+            if (!phi(a + H, &fpw) || !phi(a - H, &fmw)) return -1;
+            d2 = (fpw - 2 * fc + fmw) / (H * H);
+            s = std::fabs(d1 / d2);
+            if (!std::isfinite(s)) {
+                otk::LogWrn(ErrorLog, "SecLineMin: No curvature, Aborting...");
+                return finish(1);
+            }
+        }
+        const double dir = d1 > 0 ? -1.0 : 1.0;
         a += dir * s;
         bool taken = false;
         for (int trial = 0; trial < 5 && !taken; ++trial) {
