@@ -35,8 +35,20 @@ int BowlValue(void* ctx, const CVector& x, double* fx) {
     return 1;
 }
 
-// The iteration count of a success line "... after %d iterations, fmin=%g"; -1 without one.
-int SuccessIterations(const std::vector<std::string>& lines, const std::string& prefix) {
+// Runs ConjugateGradient (cg) or SteepestDescent with the error log captured into *lines.
+int Minimise(bool cg, void* ctx, ObjectiveFunction f, CVector& x, double tol,
+             std::vector<std::string>* lines) {
+    int result = 1;
+    *lines = LogBodies(CaptureErrorLog([&] {
+        result = cg ? ConjugateGradient(ctx, f, x, tol) : SteepestDescent(ctx, f, x, tol);
+    }));
+    return result;
+}
+
+// The iteration count of the minimiser's success line "... after %d iterations, fmin=%g"; -1
+// without one.
+int SuccessIterations(bool cg, const std::vector<std::string>& lines) {
+    const std::string prefix = cg ? "CG Success after " : "SteepestDescent Success after ";
     for (const std::string& l : lines)
         if (l.rfind(prefix, 0) == 0) return std::stoi(l.substr(prefix.size()));
     return -1;
@@ -49,17 +61,11 @@ TEST(Minimise, RoundBowl) {
     for (bool cg : {false, true}) {
         Bowl b{{1, 1}, {1, -2}};
         CVector x(2);
-        int result = 1;
-        const auto lines = LogBodies(CaptureErrorLog([&] {
-            result = cg ? ConjugateGradient(&b, BowlValue, x, 1e-10)
-                        : SteepestDescent(&b, BowlValue, x, 1e-10);
-        }));
-        EXPECT_EQ(result, 0);
+        std::vector<std::string> lines;
+        EXPECT_EQ(Minimise(cg, &b, BowlValue, x, 1e-10, &lines), 0);
         EXPECT_CLOSE(x[0], 1, 1e-5, 0) << cg;
         EXPECT_CLOSE(x[1], -2, 1e-5, 0) << cg;
-        EXPECT_GE(
-            SuccessIterations(lines, cg ? "CG Success after " : "SteepestDescent Success after "),
-            0);
+        EXPECT_GE(SuccessIterations(cg, lines), 0);
         EXPECT_EQ(lines.front().rfind("InitialSolution Vector: [0, 0]", 0), 0u);
     }
 }
@@ -72,19 +78,14 @@ TEST(Minimise, ConjugateGradientBeatsSteepestDescentOnAnElongatedBowl) {
     for (bool cg : {false, true}) {
         Bowl b{{1, 25}, {3, -1}};
         CVector x(2);
-        int result = 1;
-        const auto lines = LogBodies(CaptureErrorLog([&] {
-            result = cg ? ConjugateGradient(&b, BowlValue, x, 1e-6)
-                        : SteepestDescent(&b, BowlValue, x, 1e-6);
-        }));
-        EXPECT_EQ(result, 0);
+        std::vector<std::string> lines;
+        EXPECT_EQ(Minimise(cg, &b, BowlValue, x, 1e-6, &lines), 0);
         double f = 0;
         BowlValue(&b, x, &f);
         EXPECT_CLOSE(f, 1, 1e-6, 0) << cg;
         EXPECT_CLOSE(x[0], 3, 1e-3, 0) << cg;
         EXPECT_CLOSE(x[1], -1, 1e-3, 0) << cg;
-        iterations[cg] =
-            SuccessIterations(lines, cg ? "CG Success after " : "SteepestDescent Success after ");
+        iterations[cg] = SuccessIterations(cg, lines);
         calls[cg] = b.calls;
     }
     std::printf("SteepestDescent %d iterations (%d evaluations), ConjugateGradient %d (%d)\n",
@@ -95,18 +96,14 @@ TEST(Minimise, ConjugateGradientBeatsSteepestDescentOnAnElongatedBowl) {
 }
 
 // A failing objective ends either minimiser with its message and -1: at the start before any
-// line search, or later with the point reached so far kept.
+// line search, or inside the line search.
 TEST(Minimise, ObjectiveFailures) {
     for (bool cg : {false, true}) {
         Bowl b{{1, 1}, {1, -2}};
         b.failAfter = 0;
         CVector x(2);
-        int result = 0;
-        auto lines = LogBodies(CaptureErrorLog([&] {
-            result = cg ? ConjugateGradient(&b, BowlValue, x, 1e-6)
-                        : SteepestDescent(&b, BowlValue, x, 1e-6);
-        }));
-        EXPECT_EQ(result, -1);
+        std::vector<std::string> lines;
+        EXPECT_EQ(Minimise(cg, &b, BowlValue, x, 1e-6, &lines), -1);
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_EQ(lines[0], "Gradient: Fail");
         EXPECT_EQ(lines[1], cg ? "ConjugateGradient: Failed" : "SteepestDescent: Failed");
@@ -114,11 +111,7 @@ TEST(Minimise, ObjectiveFailures) {
         // Failing inside the first line search (after the start gradient's 3 evaluations).
         Bowl late{{1, 1}, {1, -2}};
         late.failAfter = 4;
-        lines = LogBodies(CaptureErrorLog([&] {
-            result = cg ? ConjugateGradient(&late, BowlValue, x, 1e-6)
-                        : SteepestDescent(&late, BowlValue, x, 1e-6);
-        }));
-        EXPECT_EQ(result, -1);
+        EXPECT_EQ(Minimise(cg, &late, BowlValue, x, 1e-6, &lines), -1);
         EXPECT_EQ(lines[lines.size() - 2].rfind("LineMin: function (0x", 0), 0u);
         EXPECT_EQ(lines.back(), cg ? "ConjugateGradient: Failed" : "SteepestDescent: Failed");
     }
@@ -140,42 +133,25 @@ int ZeroAtStart(void*, const CVector& x, double* fx) {
 TEST(Minimise, LineSearchWithoutDescent) {
     CVector x(1);
     x[0] = 1;
-    int result = 1;
-    const auto lines = LogBodies(
-        CaptureErrorLog([&] { result = SteepestDescent(nullptr, ZeroAtStart, x, 1e-6); }));
-    EXPECT_EQ(result, 0);
+    std::vector<std::string> lines;
+    EXPECT_EQ(Minimise(false, nullptr, ZeroAtStart, x, 1e-6, &lines), 0);
     EXPECT_EQ(x[0], 1);
     int overshoots = 0;
     for (const std::string& l : lines) overshoots += l.rfind("Overshoot reduce step size", 0) == 0;
     EXPECT_EQ(overshoots, 5);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "SecLineMin: Not a descent direction"),
               lines.end());
-    EXPECT_EQ(SuccessIterations(lines, "SteepestDescent Success after "), 0);
+    EXPECT_EQ(SuccessIterations(false, lines), 0);
 }
 
 namespace {
 
-CVector Line(double t) {
-    CVector v(2);
-    v[0] = 1;
-    v[1] = t;
-    return v;
-}
-
-CVector Cubic(double t) {
-    CVector v(4);
-    v[0] = 1;
-    v[1] = t;
-    v[2] = t * t;
-    v[3] = t * t * t;
-    return v;
-}
-
-CVector Quadratic(double t) {
-    CVector v(3);
-    v[0] = 1;
-    v[1] = t;
-    v[2] = t * t;
+// The polynomial basis 1, t, ..., t^(N-1).
+template <int N>
+CVector Powers(double t) {
+    CVector v(N);
+    double p = 1;
+    for (int k = 0; k < N; ++k, p *= t) v[k] = p;
     return v;
 }
 
@@ -185,7 +161,7 @@ CVector Quadratic(double t) {
 TEST(LinearLeastSquares, RecoversPolynomialCoefficients) {
     const double t3[] = {0, 1, 2}, y3[] = {1, 3, 5};
     CVector t(3, t3), y(3, y3), coef;
-    ASSERT_EQ(LinearLeastSquares(t, y, Line, &coef), 0);
+    ASSERT_EQ(LinearLeastSquares(t, y, Powers<2>, &coef), 0);
     ASSERT_EQ(coef.Size(), 2);
     EXPECT_CLOSE(coef[0], 1, 1e-14, 0);
     EXPECT_CLOSE(coef[1], 2, 1e-14, 0);
@@ -198,7 +174,7 @@ TEST(LinearLeastSquares, RecoversPolynomialCoefficients) {
         t[j] = -2 + 4.0 * j / (m - 1);
         y[j] = c[0] + t[j] * (c[1] + t[j] * (c[2] + t[j] * c[3]));
     }
-    ASSERT_EQ(LinearLeastSquares(t, y, Cubic, &coef), 0);
+    ASSERT_EQ(LinearLeastSquares(t, y, Powers<4>, &coef), 0);
     ASSERT_EQ(coef.Size(), 4);
     for (int k = 0; k < 4; ++k) EXPECT_CLOSE(coef[k], c[k], 1e-12, 0) << k;
 }
@@ -216,7 +192,7 @@ TEST(LinearLeastSquares, NoisyDataWithinStatisticalExpectation) {
         t[j] = -1 + 3.0 * j / (m - 1);
         y[j] = c[0] + c[1] * t[j] + c[2] * t[j] * t[j] + noise(rng);
     }
-    ASSERT_EQ(LinearLeastSquares(t, y, Quadratic, &coef), 0);
+    ASSERT_EQ(LinearLeastSquares(t, y, Powers<3>, &coef), 0);
 
     // Covariance of the estimate: sigma^2 (X^T X)^-1, inverted by GaussJordanInverse.
     CMatrix xtx(3, 3);
@@ -244,7 +220,7 @@ TEST(LinearLeastSquares, SingularAndMalformedInput) {
     CVector t(2, t2), y(2, y2), coef;
     int result = 0;
     auto lines =
-        LogBodies(CaptureErrorLog([&] { result = LinearLeastSquares(t, y, Quadratic, &coef); }));
+        LogBodies(CaptureErrorLog([&] { result = LinearLeastSquares(t, y, Powers<3>, &coef); }));
     EXPECT_EQ(result, -1);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "GaussJordan: Singular Matrix"), lines.end());
     ASSERT_EQ(coef.Size(), 3);
@@ -253,8 +229,8 @@ TEST(LinearLeastSquares, SingularAndMalformedInput) {
     CVector shortY(1);
     CVector empty;
     CaptureErrorLog([&] {
-        EXPECT_EQ(LinearLeastSquares(t, shortY, Line, &coef), -1);
-        EXPECT_EQ(LinearLeastSquares(empty, empty, Line, &coef), -1);
-        EXPECT_EQ(LinearLeastSquares(t, y, Line, nullptr), -1);
+        EXPECT_EQ(LinearLeastSquares(t, shortY, Powers<2>, &coef), -1);
+        EXPECT_EQ(LinearLeastSquares(empty, empty, Powers<2>, &coef), -1);
+        EXPECT_EQ(LinearLeastSquares(t, y, Powers<2>, nullptr), -1);
     });
 }

@@ -162,33 +162,26 @@ TEST(FDNewton1D, RootsBracketHitsLimitsAndFailures) {
 
     // atan(x - 2): from 4.5 in [1, 5] the Newton step overshoots far below lo and is placed on
     // lo; from 0.0001 in [0, 3] far beyond hi and is placed at hi - h; each with the warning.
-    Fn at{[](double t) { return std::atan(t - 2); }};
-    x = 4.5;
+    // With maxStep 1 the second start walks to the root in steps of 1 without a hit. The third
+    // evaluation is the point after the first step.
+    struct Case {
+        double start, lo, hi, maxStep, second;
+        bool hit;
+    } cases[] = {
+        {4.5, 1, 5, 0, 1, true}, {1e-4, 0, 3, 0, 3 - 1e-7, true}, {1e-4, 0, 3, 1, 1 + 1e-4, false}};
     int result = 0;
-    auto lines = LogBodies(
-        CaptureErrorLog([&] { result = FDNewton1D(&at, Eval, 1e-12, 1, 5, 1e-7, &x, 0, 40); }));
-    ASSERT_GE(result, 1);
-    EXPECT_CLOSE(x, 2, 1e-11, 0);
-    EXPECT_EQ(lines.front(), "FDNewton1D: Bracket hit");
-    EXPECT_EQ(at.at[2], 1);  // placed on lo
-    at.at.clear();
-    x = 0.0001;
-    lines = LogBodies(
-        CaptureErrorLog([&] { result = FDNewton1D(&at, Eval, 1e-12, 0, 3, 1e-7, &x, 0, 40); }));
-    ASSERT_GE(result, 1);
-    EXPECT_CLOSE(x, 2, 1e-11, 0);
-    EXPECT_EQ(at.at[2], 3 - 1e-7);  // placed at hi - h
-    EXPECT_EQ(lines.front(), "FDNewton1D: Bracket hit");
-
-    // With maxStep the same start walks to the root in steps of at most 1, without a hit.
-    at.at.clear();
-    x = 0.0001;
-    lines = LogBodies(
-        CaptureErrorLog([&] { result = FDNewton1D(&at, Eval, 1e-12, 0, 3, 1e-7, &x, 1, 40); }));
-    ASSERT_GE(result, 1);
-    EXPECT_CLOSE(x, 2, 1e-11, 0);
-    EXPECT_CLOSE(at.at[2], 1.0001, 1e-12, 0);
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), "FDNewton1D: Bracket hit"), lines.end());
+    std::vector<std::string> lines;
+    for (const Case& c : cases) {
+        Fn at([](double t) { return std::atan(t - 2); });
+        x = c.start;
+        lines = LogBodies(CaptureErrorLog(
+            [&] { result = FDNewton1D(&at, Eval, 1e-12, c.lo, c.hi, 1e-7, &x, c.maxStep, 40); }));
+        ASSERT_GE(result, 1) << c.start;
+        EXPECT_CLOSE(x, 2, 1e-11, 0);
+        EXPECT_CLOSE(at.at[2], c.second, 1e-15, 0) << c.start;
+        const bool hit = !lines.empty() && lines.front() == "FDNewton1D: Bracket hit";
+        EXPECT_EQ(hit, c.hit) << c.start;
+    }
 
     // The limit: -maxIter and the message.
     x = 1;
