@@ -400,9 +400,10 @@ int LambertUB(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
 }
 
 // ---- universal variables, Newton --------------------------------------------------------------
-// Newton steps on z for elliptic transfers (0 < z < 4pi^2), starting at 2pi; a step below zero is
-// replaced by a tenth of z, a step past 4pi^2 by nine parts 4pi^2 and one part z. Hyperbolic
-// transfers and calls without a start value go to the bisection.
+// Newton steps on z for elliptic transfers (0 < z < 4pi^2); a step below zero is replaced by a
+// tenth of z, a step past 4pi^2 by nine parts 4pi^2 and one part z. Hyperbolic transfers and calls
+// without a start value go to the bisection. The iteration starts from the stored value when that
+// is an elliptic z (the warm start the in/out variable is for), otherwise at 2pi.
 int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double* pz, VECTOR3* vel1,
               VECTOR3* vel2) {
     const bool longWay = dir < 0;
@@ -415,7 +416,7 @@ int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
 
     const double rsum = e.r1 + e.r2, isqmu = 1 / std::sqrt(mu), tol = 1e-6 * t;
     UVPass u{};
-    double z = PI2;
+    double z = *pz > 0 && *pz < k4Pi2 ? *pz : PI2;
     int n = 0;
     while (n < kPassesUN) {
         ++n;

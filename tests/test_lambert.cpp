@@ -397,6 +397,31 @@ TEST(LambertWarmStart, StoredValueSavesPasses) {
     }
 }
 
+// LambertUN's Newton iteration starts from a stored elliptic z: the solution itself takes one
+// pass, a neighbouring case a few, both fewer than the start at 2pi that any other stored value
+// (here one beyond 4pi^2) gives; all three arcs agree.
+TEST(LambertWarmStart, UniversalNewtonStartsFromTheStoredZ) {
+    const double R = 7e6, period = PI2 * std::sqrt(R * R * R / kMuEarth);
+    const VECTOR3 r1 = {R, 0, 0}, r2 = {1.4 * R * std::cos(2.0), 1.4 * R * std::sin(2.0), 0.1 * R};
+    for (double dir : {1.0, -1.0}) {
+        SCOPED_TRACE(dir);
+        const double t = period * (dir > 0 ? 0.4 : 0.9);
+        double z = 1e9;  // not an elliptic z: Newton from 2pi
+        VECTOR3 vFar{}, vNear{}, vExact{};
+        const int far = otk::LambertUN(r1, r2, t, dir, kMuEarth, &z, &vFar, nullptr);
+        ASSERT_GT(far, 2);
+        const double solution = z;
+        EXPECT_EQ(otk::LambertUN(r1, r2, t, dir, kMuEarth, &z, &vExact, nullptr), 1);
+        EXPECT_EQ(z, solution);
+        double zNear = solution;
+        const int near = otk::LambertUN(r1, r2, 1.001 * t, dir, kMuEarth, &zNear, &vNear, nullptr);
+        EXPECT_GT(near, 0);
+        EXPECT_LT(near, far);
+        EXPECT_TRUE(zaq::test::Near(vExact, vFar, 0, 1e-5));
+        EXPECT_FALSE(zaq::test::Near(vNear, vFar, 0, 1e-7));  // a different case
+    }
+}
+
 // ---- degenerate input and the direction argument -----------------------------------------------
 
 TEST(LambertDegenerate, ReportedWithoutWriting) {
