@@ -1,7 +1,7 @@
 // Sine and cosine of one angle together, for the hot loops of the Kepler and Lambert solvers
 // (internal). The argument is reduced by multiples of pi/2 with a three-part pi/2, exact for
 // |x| < 1e5, and both functions come from their minimax polynomials on [-pi/4, pi/4]: the results
-// are within an ulp (two beyond a few thousand radians) of the library values at a fraction of the
+// lie within an ulp of the library's (two beyond a few thousand radians) at a fraction of the
 // cost of two library calls. Larger or non-finite arguments go to the library.
 #pragma once
 
