@@ -1,6 +1,7 @@
 // Orbital mechanics: anomaly conversions and Kepler's equation, reference frames and rotations.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "zaq/host.h"
@@ -262,3 +263,32 @@ private:
     VECTOR3 PosAtEcA(double E) const;
     VECTOR3 VelAt(double nu) const;
 };
+
+// ---- mean orbits ------------------------------------------------------------------------------
+// A Keplerian ellipse whose elements drift linearly in time, filled in by the caller and shared
+// by layout. Angles in rad, rates per day, a in m; velocities come out in m per day.
+
+struct sMean {
+    int32_t valid;  ///< non-zero when the record may be used
+    int32_t mode;   ///< 0: L0 mean longitude, w0 longitude of periapsis; 1: L0 mean anomaly,
+                    ///< w0 argument of periapsis, node and periapsis regressing at their rates
+    double epoch;   ///< MJD of the elements
+    double a0, e0, i0, L0, w0;
+    double wRate;  ///< rate of w0 (mode 1: its regression rate)
+    double node0;  ///< longitude of the ascending node
+    double n;      ///< mean motion (rad/day)
+    double aRate, eRate, iRate;
+    double nodeRate;  ///< rate of the node (mode 1: its regression rate)
+    double reserved[2];
+    MATRIX3 frame;  ///< rows: reference x axis, pole, reference y axis
+};
+
+/// Period in seconds, 2pi/n days.
+double GetMeanOrbitPeriod(sMean* m);
+/// Position, velocity, eccentric anomaly and perifocal unit vectors P and Q at mjd; each output
+/// may be null. Writes nothing for an unusable record (not valid, unknown mode, or elements that
+/// have drifted off an ellipse: e outside [0, 1) or a <= 0).
+void GetMeanOrbitPosVel(sMean* m, double mjd, VECTOR3* pos, VECTOR3* vel, double* eca, VECTOR3* P,
+                        VECTOR3* Q);
+/// Position at mjd; the zero vector for an unusable record.
+VECTOR3 GetMeanOrbitPos(sMean* m, double mjd);
