@@ -9,6 +9,7 @@ namespace zaq::app {
 void Register(CLI::App& app, Options& opts) {
     RegisterEphem(app, opts);
     RegisterTransfer(app, opts);
+    RegisterPorkchop(app, opts);
 }
 
 int Run(const Options& opts) {

@@ -18,6 +18,8 @@ void Register(CLI::App& app, Options& opts);
 void RegisterEphem(CLI::App& app, Options& opts);
 /// zaq transfer FROM TO --depart DATE --arrive DATE [...].
 void RegisterTransfer(CLI::App& app, Options& opts);
+/// zaq porkchop FROM TO --depart-range D1 D2 --tof-range T1 T2 [...].
+void RegisterPorkchop(CLI::App& app, Options& opts);
 /// Enters opts.root and runs the chosen subcommand; returns the exit code.
 int Run(const Options& opts);
 
