@@ -389,10 +389,9 @@ int LambertUB(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
         }
         if (std::fabs(u.t - t) < tol) break;
         const bool below = multi ? (u.t < t || u.dtdz > 0) : (t < u.t);
-        if (below)
-            hi = z;
-        else
-            lo = z;
+        // Selects rather than branches: the side is a coin toss the predictor cannot learn.
+        hi = below ? z : hi;
+        lo = below ? lo : z;
     }
     if (pz) *pz = z;
     WriteUniversal(r1v, r2v, e, A, u.y, mu, vel1, vel2);
