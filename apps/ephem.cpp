@@ -22,19 +22,8 @@ void PrintVector(const char* label, const VECTOR3& v, const char* unitName, int 
 }
 
 int RunEphem(const EphemArgs& args) {
-    const double mjd = ParseDate(args.date);
-    if (std::isnan(mjd)) {
-        std::fprintf(stderr,
-                     "zaq ephem: malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)\n",
-                     args.date.c_str());
-        return 2;
-    }
-    if (!InEphemerisRange(mjd)) {
-        std::fprintf(stderr,
-                     "zaq ephem: MJD %.6f is outside the built-in ephemerides (years 1000-3000)\n",
-                     mjd);
-        return 2;
-    }
+    double mjd = 0;
+    if (!DateArgument("ephem", args.date, &mjd)) return 2;
     if (!hostsim::LoadSolarSystem(mjd)) {
         std::fprintf(stderr, "zaq ephem: %s\n", hostsim::LastError().c_str());
         return 1;

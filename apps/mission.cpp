@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -64,6 +65,30 @@ bool InEphemerisRange(double mjd) {
     return mjd >= kFirstMjd && mjd <= kLastMjd;
 }
 
+int Fail(const char* command, const char* format, ...) {
+    std::fprintf(stderr, "zaq %s: ", command);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fprintf(stderr, "\n");
+    return 2;
+}
+
+bool DateArgument(const char* command, const std::string& text, double* mjd) {
+    *mjd = ParseDate(text);
+    if (std::isnan(*mjd)) {
+        Fail(command, "malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)", text.c_str());
+        return false;
+    }
+    if (!InEphemerisRange(*mjd)) {
+        Fail(command, "date '%s' is outside the built-in ephemerides (years 1000-3000)",
+             text.c_str());
+        return false;
+    }
+    return true;
+}
+
 OBJHANDLE DefaultReference(OBJHANDLE obj) {
     if (OBJHANDLE parent = hostsim::GetParent(obj)) return parent;
     for (DWORD i = 0; i < oapiGetGbodyCount(); ++i) {
@@ -93,6 +118,19 @@ bool ParseSolver(const std::string& name, LambertSolver* solver) {
             return true;
         }
     return false;
+}
+
+bool SolverArgument(const char* command, const std::string& name, bool longWay,
+                    LambertSolver* solver) {
+    if (!ParseSolver(name, solver)) {
+        Fail(command, "unknown Lambert solver '%s' (G, PN, UB or UN)", name.c_str());
+        return false;
+    }
+    if (*solver == LambertSolver::G && longWay) {
+        Fail(command, "Lambert solver G joins the short way only");
+        return false;
+    }
+    return true;
 }
 
 const char* SolverName(LambertSolver solver) {

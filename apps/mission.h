@@ -13,6 +13,10 @@ namespace zaq::app {
 double ParseDate(const std::string& text);
 /// True when mjd lies within the built-in ephemerides (years 1000-3000).
 bool InEphemerisRange(double mjd);
+/// Writes "zaq COMMAND: <message>" as one line on stderr and returns exit code 2.
+int Fail(const char* command, const char* format, ...) __attribute__((format(printf, 2, 3)));
+/// A date argument as an MJD within the ephemerides; otherwise the one-line error and false.
+bool DateArgument(const char* command, const std::string& text, double* mjd);
 /// A date as the library formats it, "20-Nov-2026 00:00:00 UTC", of an MJD (TT).
 std::string DateText(double mjd);
 /// otk::ValueToText(x, digits), copied out of its shared buffer.
@@ -26,6 +30,9 @@ void StateAbout(OBJHANDLE body, OBJHANDLE ref, double mjd, VECTOR3* pos, VECTOR3
 enum class LambertSolver { G, PN, UB, UN };
 /// "G", "PN", "UB" or "UN" (any case); false for anything else.
 bool ParseSolver(const std::string& name, LambertSolver* solver);
+/// The --solver argument with --long; otherwise the one-line error and false.
+bool SolverArgument(const char* command, const std::string& name, bool longWay,
+                    LambertSolver* solver);
 const char* SolverName(LambertSolver solver);
 
 /// The two ends of a transfer and the body whose gravity shapes it.

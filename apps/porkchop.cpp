@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,6 +19,7 @@
 namespace zaq::app {
 namespace {
 
+constexpr const char* kCommand = "porkchop";
 constexpr int kMaxGrid = 1000;
 constexpr double kPlotClip = 100;  // C3 (km^2/s^2) above which the plot saturates
 
@@ -37,16 +37,6 @@ struct Cell {
     Arc arc;
     bool ok = false;
 };
-
-ZAQ_PRINTF(1, 2) int Fail(const char* format, ...) {
-    std::fprintf(stderr, "zaq porkchop: ");
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fprintf(stderr, "\n");
-    return 2;
-}
 
 std::string Resolve(const std::string& cwd, const std::string& path) {
     return path.empty() || path[0] == '/' || cwd.empty() ? path : cwd + "/" + path;
@@ -153,41 +143,32 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
 }
 
 int RunPorkchop(const PorkchopArgs& args) {
-    const double d1 = ParseDate(args.departRange[0]), d2 = ParseDate(args.departRange[1]);
-    for (auto [mjd, text] :
-         {std::pair{d1, &args.departRange[0]}, std::pair{d2, &args.departRange[1]}}) {
-        if (std::isnan(mjd) || text->empty())
-            return Fail("malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)",
-                        text->c_str());
-        if (!InEphemerisRange(mjd))
-            return Fail("date '%s' is outside the built-in ephemerides (years 1000-3000)",
-                        text->c_str());
-    }
+    double d1 = 0, d2 = 0;
+    if (!DateArgument(kCommand, args.departRange[0], &d1) ||
+        !DateArgument(kCommand, args.departRange[1], &d2))
+        return 2;
     const double t1 = args.tofRange[0], t2 = args.tofRange[1];
-    if (!(d2 >= d1)) return Fail("the departure range must run forward (D2 after D1)");
+    if (!(d2 >= d1)) return Fail(kCommand, "the departure range must run forward (D2 after D1)");
     if (!(t1 > 0) || !(t2 >= t1) || !std::isfinite(t2))
-        return Fail("the time-of-flight range must be positive and run forward (days)");
+        return Fail(kCommand, "the time-of-flight range must be positive and run forward (days)");
     if (!InEphemerisRange(d2 + t2))
-        return Fail("arrivals run past the built-in ephemerides (years 1000-3000)");
+        return Fail(kCommand, "arrivals run past the built-in ephemerides (years 1000-3000)");
     if (args.grid < 2 || args.grid > kMaxGrid)
-        return Fail("--grid must lie between 2 and %d", kMaxGrid);
+        return Fail(kCommand, "--grid must lie between 2 and %d", kMaxGrid);
     LambertSolver solver = LambertSolver::UN;
-    if (!ParseSolver(args.solver, &solver))
-        return Fail("unknown Lambert solver '%s' (G, PN, UB or UN)", args.solver.c_str());
-    if (solver == LambertSolver::G && args.longWay)
-        return Fail("Lambert solver G joins the short way only");
+    if (!SolverArgument(kCommand, args.solver, args.longWay, &solver)) return 2;
     if (!hostsim::LoadSolarSystem(d1)) {
         std::fprintf(stderr, "zaq porkchop: %s\n", hostsim::LastError().c_str());
         return 1;
     }
     BodyPair pair;
     std::string why;
-    if (!ResolvePair(args.from, args.to, &pair, &why)) return Fail("%s", why.c_str());
+    if (!ResolvePair(args.from, args.to, &pair, &why)) return Fail(kCommand, "%s", why.c_str());
     if (pair.lunar)
-        return Fail(
-            "%s moves about %s: a porkchop grid needs two bodies about a common body "
-            "(plan the departure with zaq transfer)",
-            pair.toName.c_str(), pair.fromName.c_str());
+        return Fail(kCommand,
+                    "%s moves about %s: a porkchop grid needs two bodies about a common body "
+                    "(plan the departure with zaq transfer)",
+                    pair.toName.c_str(), pair.fromName.c_str());
 
     const int n = args.grid;
     std::vector<Cell> cells(static_cast<size_t>(n) * n);
@@ -220,12 +201,12 @@ int RunPorkchop(const PorkchopArgs& args) {
         }
     }
     if (progress) std::fprintf(stderr, "\n");
-    if (!best) return Fail("the Lambert solver converged on no cell of the grid");
+    if (!best) return Fail(kCommand, "the Lambert solver converged on no cell of the grid");
 
     const std::string prefix = Resolve(
         args.cwd, args.out.empty() ? "porkchop-" + pair.fromName + "-" + pair.toName : args.out);
     const std::string csv = prefix + ".csv", png = prefix + ".png";
-    if (!WriteCsv(csv, cells)) return Fail("cannot write %s", csv.c_str());
+    if (!WriteCsv(csv, cells)) return Fail(kCommand, "cannot write %s", csv.c_str());
     std::printf("%s -> %s about %s: %d x %d grid, Lambert %s, %s way, %d of %d cells converged\n",
                 pair.fromName.c_str(), pair.toName.c_str(), pair.refName.c_str(), n, n,
                 SolverName(solver), args.longWay ? "long" : "short", converged, n * n);

@@ -1,7 +1,6 @@
 // zaq transfer: a Lambert transfer between two bodies of the built-in solar system and the burn
 // that starts it from a circular parking orbit.
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,6 +17,7 @@
 namespace zaq::app {
 namespace {
 
+constexpr const char* kCommand = "transfer";
 constexpr double kStandardGravity = 9.80665;  // m/s^2, converts a specific impulse to m/s
 
 struct TransferArgs {
@@ -44,16 +44,6 @@ struct Plan {
     // Departure to a body about FROM (the ignition search).
     double ignition = 0;  // MJD
 };
-
-ZAQ_PRINTF(1, 2) int Fail(const char* format, ...) {
-    std::fprintf(stderr, "zaq transfer: ");
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fprintf(stderr, "\n");
-    return 2;
-}
 
 // The circular parking orbit of radius r with angular momentum along normal.
 COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd) {
@@ -208,30 +198,22 @@ void PrintJson(const Plan& p) {
 }
 
 int RunTransfer(const TransferArgs& args) {
-    const double depart = ParseDate(args.depart), arrive = ParseDate(args.arrive);
-    for (auto [mjd, text] : {std::pair{depart, &args.depart}, std::pair{arrive, &args.arrive}}) {
-        if (std::isnan(mjd) || args.depart.empty() || args.arrive.empty())
-            return Fail("malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)",
-                        text->c_str());
-        if (!InEphemerisRange(mjd))
-            return Fail("date '%s' is outside the built-in ephemerides (years 1000-3000)",
-                        text->c_str());
-    }
+    double depart = 0, arrive = 0;
+    if (!DateArgument(kCommand, args.depart, &depart) ||
+        !DateArgument(kCommand, args.arrive, &arrive))
+        return 2;
     if (!(arrive > depart))
-        return Fail("the arrival (%s) must come after the departure (%s)", args.arrive.c_str(),
-                    args.depart.c_str());
+        return Fail(kCommand, "the arrival (%s) must come after the departure (%s)",
+                    args.arrive.c_str(), args.depart.c_str());
     Plan plan;
-    if (!ParseSolver(args.solver, &plan.solver))
-        return Fail("unknown Lambert solver '%s' (G, PN, UB or UN)", args.solver.c_str());
-    if (plan.solver == LambertSolver::G && args.longWay)
-        return Fail("Lambert solver G joins the short way only");
+    if (!SolverArgument(kCommand, args.solver, args.longWay, &plan.solver)) return 2;
     if (!(args.parkAlt > 0) || !std::isfinite(args.parkAlt))
-        return Fail("the parking-orbit altitude must be above 0 km");
+        return Fail(kCommand, "the parking-orbit altitude must be above 0 km");
     const int engineParts = (args.thrust != 0) + (args.isp != 0) + (args.mass != 0);
     plan.engine = engineParts == 3;
     if (engineParts != 0 &&
         (!plan.engine || !(args.thrust > 0) || !(args.isp > 0) || !(args.mass > 0)))
-        return Fail("an engine needs --thrust, --isp and --mass, all above 0");
+        return Fail(kCommand, "an engine needs --thrust, --isp and --mass, all above 0");
     plan.longWay = args.longWay;
 
     if (!hostsim::LoadSolarSystem(depart)) {
@@ -239,19 +221,20 @@ int RunTransfer(const TransferArgs& args) {
         return 1;
     }
     std::string why;
-    if (!ResolvePair(args.from, args.to, &plan.pair, &why)) return Fail("%s", why.c_str());
+    if (!ResolvePair(args.from, args.to, &plan.pair, &why))
+        return Fail(kCommand, "%s", why.c_str());
     plan.parkRadius = oapiGetSize(plan.pair.from) + args.parkAlt * 1e3;
     if (plan.pair.lunar) {
         if (!PlanIgnition(plan, depart, arrive))
-            return Fail(
-                "no ignition from a %g km orbit about %s reaches %s at %s (see "
-                "ZAQ-SDK_Err.html)",
-                args.parkAlt, plan.pair.fromName.c_str(), plan.pair.toName.c_str(),
-                DateText(arrive).c_str());
+            return Fail(kCommand,
+                        "no ignition from a %g km orbit about %s reaches %s at %s (see "
+                        "ZAQ-SDK_Err.html)",
+                        args.parkAlt, plan.pair.fromName.c_str(), plan.pair.toName.c_str(),
+                        DateText(arrive).c_str());
     } else {
         if (!SolveArc(plan.pair, depart, arrive, plan.solver, plan.longWay, nullptr, &plan.arc))
-            return Fail("Lambert solver %s did not converge (result %d)", SolverName(plan.solver),
-                        plan.arc.status);
+            return Fail(kCommand, "Lambert solver %s did not converge (result %d)",
+                        SolverName(plan.solver), plan.arc.status);
         // A transfer angle past 180 deg makes the short way run against the planets' motion.
         const Arc& a = plan.arc;
         if (dotp(CrossProduct(a.r1, a.vDepart), CrossProduct(a.r1, a.v1)) < 0)
