@@ -32,9 +32,11 @@ struct PorkchopArgs {
     std::string cwd;  // the caller's directory: outputs are relative to it, not to the data root
 };
 
+// What the grid keeps of a cell's arc.
 struct Cell {
     double depart = 0, tof = 0;
-    Arc arc;
+    double c3 = 0, vinfDepart = 0, vinfArrive = 0;  // m^2/s^2, m/s
+    int status = 0;                                 // the solver's result
     bool ok = false;
 };
 
@@ -68,11 +70,10 @@ bool WriteCsv(const std::string& path, const std::vector<Cell>& cells) {
         std::fprintf(f, "%.6f,%s,%.6f,%.6f,", c.depart, DateText(c.depart).c_str(), c.tof,
                      c.depart + c.tof);
         if (c.ok)
-            std::fprintf(f, "%.6f,%.6f,%.6f,", c.arc.c3 / 1e6, Length(c.arc.vinfDepart) / 1e3,
-                         Length(c.arc.vinfArrive) / 1e3);
+            std::fprintf(f, "%.6f,%.6f,%.6f,", c.c3 / 1e6, c.vinfDepart / 1e3, c.vinfArrive / 1e3);
         else
             std::fprintf(f, ",,,");
-        std::fprintf(f, "%d\n", c.arc.status);
+        std::fprintf(f, "%d\n", c.status);
     }
     return std::fclose(f) == 0;
 }
@@ -93,7 +94,7 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
             const Cell& c = cells[static_cast<size_t>(i) * n + j];
-            const double c3 = c.ok ? std::fmin(c.arc.c3 / 1e6, kPlotClip) : NAN;
+            const double c3 = c.ok ? std::fmin(c.c3 / 1e6, kPlotClip) : NAN;
             std::fprintf(data, "%.0f %.6f %.6f\n", PlotTime(c.depart), c.tof, c3);
         }
         std::fprintf(data, "\n");
@@ -105,7 +106,7 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
         *why = "cannot start gnuplot";
         return false;
     }
-    const double bestC3 = best.arc.c3 / 1e6;
+    const double bestC3 = best.c3 / 1e6;
     std::fprintf(gp, "set terminal pngcairo size 1100,800 font ',11'\n");
     std::fprintf(gp, "set output '%s'\n", png.c_str());
     std::fprintf(gp, "set title 'C3 (km^2/s^2) of %s -> %s transfers about %s'\n",
@@ -183,13 +184,18 @@ int RunPorkchop(const PorkchopArgs& args) {
             Cell& c = cells[static_cast<size_t>(i) * n + j];
             c.depart = depart;
             c.tof = t1 + (t2 - t1) * j / (n - 1);
-            c.ok = SolveArc(pair, depart, depart + c.tof, solver, args.longWay, &warm, &c.arc);
+            Arc arc;
+            c.ok = SolveArc(pair, depart, depart + c.tof, solver, args.longWay, &warm, &arc);
+            c.status = arc.status;
+            c.c3 = arc.c3;
+            c.vinfDepart = Length(arc.vinfDepart);
+            c.vinfArrive = Length(arc.vinfArrive);
             if (!c.ok) {
                 warm = 0;
                 continue;
             }
             ++converged;
-            if (!best || c.arc.c3 < best->arc.c3) best = &c;
+            if (!best || c.c3 < best->c3) best = &c;
         }
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -213,10 +219,9 @@ int RunPorkchop(const PorkchopArgs& args) {
     std::printf(
         "Minimum C3 %s km^2/s^2: depart %s, time of flight %s days, arrive %s,\n"
         "  v-inf departure %s km/s, arrival %s km/s\n",
-        ValueText(best->arc.c3 / 1e6, 4).c_str(), DateText(best->depart).c_str(),
+        ValueText(best->c3 / 1e6, 4).c_str(), DateText(best->depart).c_str(),
         ValueText(best->tof, 4).c_str(), DateText(best->depart + best->tof).c_str(),
-        ValueText(Length(best->arc.vinfDepart) / 1e3, 4).c_str(),
-        ValueText(Length(best->arc.vinfArrive) / 1e3, 4).c_str());
+        ValueText(best->vinfDepart / 1e3, 4).c_str(), ValueText(best->vinfArrive / 1e3, 4).c_str());
     std::printf("CSV: %s\n", csv.c_str());
     if (!args.plot) return 0;
     if (!OnPath("gnuplot")) {

@@ -64,9 +64,10 @@ void PlanEjection(const TransferArgs& args, Plan& plan) {
     plan.vinfDeclination = M_PI / 2 - AngleBetween(vinf, axis);
     // For comparison: the least-inclined parking orbit whose plane holds the asymptote (its
     // inclination equals the declination), where the burn is tangential.
-    const VECTOR3 u = unit(vinf);
-    COrbit inclined =
-        ParkingOrbit(unit(axis - u * dotp(axis, u)), plan.parkRadius, mu, plan.arc.depart);
+    const VECTOR3 u = unit(vinf), across = axis - u * dotp(axis, u);
+    // An asymptote along the axis lies in every polar plane: any one will do.
+    const VECTOR3 normal = Length(across) > 1e-12 ? unit(across) : unit(otk::Perpendicular(u));
+    COrbit inclined = ParkingOrbit(normal, plan.parkRadius, mu, plan.arc.depart);
     EjectPosition(&inclined, vinf, mu, &plan.inclinedDv, nullptr);
     if (plan.engine)
         plan.burnTime = otk::BurnTimeBydV(Length(plan.ejectDv), args.mass, args.thrust,
@@ -175,8 +176,9 @@ void PrintJson(const Plan& p) {
              ", \"refined\": " + (a.refined ? "true" : "false");
     s += ", \"depart\": " + Date(a.depart) + ", \"arrive\": " + Date(a.arrive);
     s += ", \"tof_days\": " + Num(a.arrive - a.depart) + ", \"c3_km2_s2\": " + Num(a.c3 / 1e6);
-    s += ", \"vinf_depart_km_s\": " + Vec(a.vinfDepart / 1e3) +
-         ", \"vinf_depart_mag_km_s\": " + Num(Length(a.vinfDepart) / 1e3);
+    if (!p.pair.lunar)  // a lunar plan has the burn (dv) instead
+        s += ", \"vinf_depart_km_s\": " + Vec(a.vinfDepart / 1e3) +
+             ", \"vinf_depart_mag_km_s\": " + Num(Length(a.vinfDepart) / 1e3);
     s += ", \"vinf_arrive_km_s\": " + Vec(a.vinfArrive / 1e3) +
          ", \"vinf_arrive_mag_km_s\": " + Num(Length(a.vinfArrive) / 1e3);
     s += ", \"arc\": {\"r1_m\": " + Vec(a.r1) + ", \"v1_m_s\": " + Vec(a.vDepart) +

@@ -181,6 +181,23 @@ TEST_F(ToolPorkchop, FailedCellsStayEmpty) {
     EXPECT_LT(empty, 64);
 }
 
+// Without gnuplot the CSV is still written, with a one-line note.
+TEST_F(ToolPorkchop, WithoutGnuplotTheCsvIsStillWritten) {
+    const std::string prefix = Prefix("noplot");
+    const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", "/nonexistent", 1);
+    const Result r = RunTool(
+        "porkchop Earth Mars --depart-range 2026-10-01 2026-12-15 "
+        "--tof-range 150 330 --grid 4 --out '" +
+        prefix + "'");
+    setenv("PATH", saved.c_str(), 1);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("gnuplot is not installed"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadCsv(prefix + ".csv").size(), 16u);
+    EXPECT_TRUE(SlurpFile(prefix + ".png").empty());
+    std::remove((prefix + ".csv").c_str());
+}
+
 TEST_F(ToolPorkchop, BadRequestsExitWithCode2) {
     const std::string ok = " --depart-range 2026-10-01 2026-12-15 --tof-range 150 330 --no-plot";
     for (const std::string& args : {
