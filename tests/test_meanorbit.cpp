@@ -1,159 +1,246 @@
-// Mean orbits against COrbit built from the same elements, against their own time derivative,
-// and across the two element models.
+// Mean orbits against the conic orbit class, the time derivative of the position, the geometry of
+// drifting elements and the records that must produce nothing.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "tests/tolerance.h"
 #include "zaq/orbit.h"
-
-using zaq::test::Near;
+#include "zaq/vector3.h"
 
 namespace {
 
-constexpr MATRIX3 kDefaultFrame = {1, 0, 0, 0, 0, 1, 0, 1, 0};  // x, pole, y
+constexpr double kDeg = M_PI / 180.0;
+constexpr double kEpoch = 51544.5;
+constexpr double kA = 1.5e11;
 
-// A Mars-like ellipse in mode 0: n in rad/day.
-sMean Mode0() {
+struct Elem {
+    double e, i, node, agp, M, n;  // angles rad, n rad/day
+};
+
+// Rows x axis, pole, y axis of the right-handed frame with x axis X and pole Z.
+MATRIX3 FrameRows(const VECTOR3& X, const VECTOR3& Z) {
+    const VECTOR3 x = unit(X), y = unit(CrossProduct(Z, X)), z = CrossProduct(x, y);
+    return {x.x, x.y, x.z, z.x, z.y, z.z, y.x, y.y, y.z};
+}
+
+// A record without rates. Mode 0 holds the mean longitude and the longitude of periapsis.
+sMean Record(int mode, const Elem& el, const MATRIX3& frame) {
     sMean m{};
     m.valid = 1;
-    m.mode = 0;
-    m.epoch = 51544.5;
-    m.a0 = 2.279e11;
-    m.e0 = 0.0934;
-    m.i0 = 0.0323;
-    m.node0 = 0.865;  // longitude of the node
-    m.w0 = 5.865;     // longitude of periapsis
-    m.L0 = 6.204;     // mean longitude
-    m.n = PI2 / 686.98;
-    m.frame = kDefaultFrame;
+    m.mode = mode;
+    m.epoch = kEpoch;
+    m.a0 = kA;
+    m.e0 = el.e;
+    m.i0 = el.i;
+    m.L0 = mode == 0 ? el.node + el.agp + el.M : el.M;
+    m.w0 = mode == 0 ? el.node + el.agp : el.agp;
+    m.node0 = el.node;
+    m.n = el.n;
+    m.frame = frame;
     return m;
 }
 
-double MuOf(const sMean& m) {
-    const double n = m.n / 86400;  // rad/s
-    return m.a0 * m.a0 * m.a0 * n * n;
+// Rodrigues rotation of v by angle t about the unit axis k.
+VECTOR3 Rotate(const VECTOR3& v, const VECTOR3& k, double t) {
+    return v * std::cos(t) + CrossProduct(k, v) * std::sin(t) +
+           k * (dotp(k, v) * (1 - std::cos(t)));
+}
+
+const Elem kCases[] = {
+    {0.0167, 0.1 * kDeg, 349 * kDeg, 114 * kDeg, 357 * kDeg, 0.9856 * kDeg},
+    {0.7, 63.4 * kDeg, 20 * kDeg, 270 * kDeg, 200 * kDeg, 2.0},
+    {0.0, 145 * kDeg, 100 * kDeg, 0.0, 10 * kDeg, 0.3},
+    {0.95, 5 * kDeg, 300 * kDeg, 45 * kDeg, 0.5 * kDeg, 0.05},
+};
+const MATRIX3 kTilted = FrameRows({0.6, 0.8, 0.0}, {-0.3, 0.2, 0.9});
+
+TEST(MeanOrbit, PeriodOfOneRevolutionPerDayIsOneDay) {
+    sMean m{};
+    m.n = PI2;
+    EXPECT_CLOSE(GetMeanOrbitPeriod(&m), 86400.0, 0, 1e-15);
+    m.n = 360.0 / 365.256363004 * kDeg;  // Earth's sidereal year
+    EXPECT_CLOSE(GetMeanOrbitPeriod(&m), 365.256363004 * 86400.0, 0, 1e-14);
+    EXPECT_TRUE(std::isnan(GetMeanOrbitPeriod(nullptr)));
+}
+
+// Both element models give the conic of the same elements; mode 0 as the host's element record
+// (mean longitude, longitude of periapsis), mode 1 from the plain elements. The conic's mu gives
+// the record's mean motion, and its m/s velocity is the record's m/day over 86400.
+TEST(MeanOrbit, BothModesAgreeWithTheConicOrbit) {
+    for (const Elem& el : kCases) {
+        const double mu = std::pow(el.n / 86400.0, 2) * kA * kA * kA;
+        COrbit c;
+        c.ReferencePole({0.6, 0.8, 0.0}, {-0.3, 0.2, 0.9});
+        const ELEMENTS host{kA, el.e, el.i, el.node, el.node + el.agp, el.node + el.agp + el.M};
+        c.CreateFromElements(&host, mu, kEpoch);
+        for (int mode = 0; mode < 2; ++mode) {
+            sMean m = Record(mode, el, kTilted);
+            for (double dt : {0.0, 0.37, 11.0, -40.0}) {
+                VECTOR3 r, v, rc, vc, P, Q;
+                double E;
+                GetMeanOrbitPosVel(&m, kEpoch + dt, &r, &v, &E, &P, &Q);
+                c.PosVelByMJD(kEpoch + dt, &rc, &vc);
+                EXPECT_CLOSE(r, rc, 1e-3, 1e-11) << "mode " << mode << " e " << el.e;
+                EXPECT_CLOSE(v, vc * 86400.0, 1e-9, 1e-10) << "mode " << mode << " e " << el.e;
+                EXPECT_CLOSE(P, c.P, 1e-14, 0);
+                EXPECT_CLOSE(Q, c.Q, 1e-14, 0);
+                EXPECT_CLOSE(GetMeanOrbitPos(&m, kEpoch + dt), r, 0, 0);
+                // Kepler's equation holds for the eccentric anomaly written out.
+                const double M = std::remainder(E - el.e * std::sin(E) - el.M - el.n * dt, PI2);
+                EXPECT_CLOSE(M, 0.0, 1e-11, 0);
+            }
+        }
+    }
+}
+
+// Without rates the velocity is the time derivative of the position, here a central difference
+// in days, on both sides of apoapsis (E above and below pi) and for a retrograde mean motion.
+TEST(MeanOrbit, VelocityIsTheDerivativeOfThePosition) {
+    for (Elem el : kCases) {
+        for (double sign : {1.0, -1.0}) {
+            el.n = sign * std::fabs(el.n);
+            sMean m = Record(1, el, kTilted);
+            const double h = 1e-4 * (1 - el.e) / std::fabs(el.n);  // short near a sharp periapsis
+            for (double f : {0.0, 0.1, 0.45, 0.55, 0.9, 0.999}) {
+                const double t = kEpoch + f * PI2 / std::fabs(el.n);
+                VECTOR3 v;
+                GetMeanOrbitPosVel(&m, t, nullptr, &v, nullptr, nullptr, nullptr);
+                const VECTOR3 d =
+                    (GetMeanOrbitPos(&m, t + h) - GetMeanOrbitPos(&m, t - h)) / (2 * h);
+                EXPECT_CLOSE(v, d, 1e-3, 1e-5) << "e " << el.e << " n " << el.n << " f " << f;
+            }
+        }
+    }
+}
+
+// Mode 1 regression rates (node and periapsis moving backwards while the mean longitude advances
+// at n) are mode 0 advance rates of opposite sign, with the longitude of periapsis moving at the
+// sum of both; a, e and i drift alike in both models.
+TEST(MeanOrbit, RegressingModeEqualsAdvancingModeWithOppositeRates) {
+    const Elem el = kCases[1];
+    sMean m1 = Record(1, el, kTilted), m0 = Record(0, el, kTilted);
+    m1.wRate = 0.01, m1.nodeRate = -0.004;
+    m0.wRate = -(m1.wRate + m1.nodeRate), m0.nodeRate = -m1.nodeRate;
+    for (sMean* m : {&m0, &m1}) m->aRate = 1e6, m->eRate = -1e-4, m->iRate = 2e-4;
+    for (double dt : {0.0, 3.3, 150.0, -500.0}) {
+        VECTOR3 r0, v0, r1, v1;
+        GetMeanOrbitPosVel(&m0, kEpoch + dt, &r0, &v0, nullptr, nullptr, nullptr);
+        GetMeanOrbitPosVel(&m1, kEpoch + dt, &r1, &v1, nullptr, nullptr, nullptr);
+        EXPECT_CLOSE(r1, r0, 1e-3, 1e-10) << dt;
+        EXPECT_CLOSE(v1, v0, 1e-6, 1e-10) << dt;
+    }
+}
+
+// A node regressing at rate k with a fixed argument of periapsis (mode 1) turns the whole ellipse
+// backwards about the pole while the mean anomaly runs at n + k; in mode 0 the node and the
+// longitude of periapsis advancing together at k turn it forwards, the mean anomaly at n - k.
+// Either way the position is that of the rateless orbit with that mean motion, rotated.
+TEST(MeanOrbit, CommonNodeAndPeriapsisRatesTurnTheEllipseAboutThePole) {
+    const Elem el = kCases[1];
+    const VECTOR3 pole{kTilted.m21, kTilted.m22, kTilted.m23};
+    const double k = 0.02;
+    for (int mode = 0; mode < 2; ++mode) {
+        sMean drift = Record(mode, el, kTilted);
+        drift.nodeRate = k;
+        drift.wRate = mode == 0 ? k : 0.0;
+        Elem still = el;
+        still.n = mode == 0 ? el.n - k : el.n + k;
+        sMean frozen = Record(mode, still, kTilted);
+        for (double dt : {1.0, 40.0, -75.0}) {
+            const double turn = mode == 0 ? k * dt : -k * dt;
+            EXPECT_CLOSE(GetMeanOrbitPos(&drift, kEpoch + dt),
+                         Rotate(GetMeanOrbitPos(&frozen, kEpoch + dt), pole, turn), 1e-3, 1e-11)
+                << "mode " << mode << " dt " << dt;
+        }
+    }
+}
+
+// With drifting elements the velocity is that of the two-body ellipse of the elements of the day
+// (mean motion n); the true derivative of the position adds the motion of the ellipse itself.
+// That difference is bounded by the rates times the sensitivities of the position:
+// a rotation at rate w moves it by w r <= w a (1 + e); a change of the mean anomaly's rate by k by
+// k |dr/dM| <= k a sqrt((1 + e) / (1 - e)); a by aRate r / a; e by eRate |dr/de| with
+// |dE/de| <= 1 / (1 - e).
+TEST(MeanOrbit, VelocityWithDriftIsTheOsculatingOneWithinTheRateTerms) {
+    Elem el = kCases[1];
+    el.e = 0.3;
+    sMean m = Record(0, el, kTilted);
+    m.wRate = 3e-4, m.nodeRate = -2e-4, m.iRate = 1e-4, m.aRate = 2e5, m.eRate = 1e-6;
+    const double e = el.e, a = kA, h = 1e-4;
+    const double rot = std::fabs(m.nodeRate) + std::fabs(m.wRate - m.nodeRate) + std::fabs(m.iRate);
+    const double bound =
+        rot * a * (1 + e) + std::fabs(m.wRate) * a * std::sqrt((1 + e) / (1 - e)) +
+        std::fabs(m.aRate) * (1 + e) +
+        std::fabs(m.eRate) * a * (2 + 1 / (1 - e) + (e + 1 / (1 - e)) / std::sqrt(1 - e * e));
+    for (double dt : {0.5, 1.1, 2.0, 2.9}) {
+        const double t = kEpoch + dt;
+        VECTOR3 v;
+        GetMeanOrbitPosVel(&m, t, nullptr, &v, nullptr, nullptr, nullptr);
+        const VECTOR3 d = (GetMeanOrbitPos(&m, t + h) - GetMeanOrbitPos(&m, t - h)) / (2 * h);
+        EXPECT_CLOSE(v, d, bound, 1e-6) << dt;
+        EXPECT_LT(bound, 0.01 * Length(v));  // the bound is tight enough to catch a wrong velocity
+    }
+}
+
+// The rows are x axis, pole, y axis: an equatorial orbit stays in the plane of rows 0 and 2 and
+// moves from row 0 toward row 2; with the host's left-handed rows (identity) every vector is the
+// right-handed one with y and z exchanged.
+TEST(MeanOrbit, FrameRowsAreXAxisPoleAndYAxis) {
+    const MATRIX3 ecl{1, 0, 0, 0, 0, 1, 0, 1, 0};
+    sMean m = Record(0, {0.4, 0.0, 0.0, 0.0, 0.0, 1.0}, ecl);
+    VECTOR3 r, v, P, Q;
+    double E = -1;
+    GetMeanOrbitPosVel(&m, kEpoch, &r, &v, &E, &P, &Q);
+    EXPECT_CLOSE(r, (VECTOR3{kA * 0.6, 0, 0}), 1e-3, 0);  // periapsis a (1 - e) along row 0
+    EXPECT_CLOSE(E, 0.0, 1e-15, 0);
+    EXPECT_CLOSE(v, (VECTOR3{0, kA * std::sqrt(1.4 / 0.6), 0}), 1e-6, 1e-14);
+    EXPECT_CLOSE(GetMeanOrbitPos(&m, kEpoch + 1.3).z, 0.0, 1e-3, 0);
+
+    // Inclined 90 degrees with periapsis 90 degrees past the node: periapsis along the pole.
+    m = Record(1, {0.4, 90 * kDeg, 0.0, 90 * kDeg, 0.0, 1.0}, FrameRows({0, 1, 0}, {1, 0, 0}));
+    GetMeanOrbitPosVel(&m, kEpoch, nullptr, nullptr, nullptr, &P, &Q);
+    EXPECT_CLOSE(P, (VECTOR3{1, 0, 0}), 1e-15, 0);
+
+    const Elem el = kCases[1];
+    sMean rh = Record(1, el, ecl), lh = Record(1, el, {1, 0, 0, 0, 1, 0, 0, 0, 1});
+    VECTOR3 rl, vl;
+    GetMeanOrbitPosVel(&rh, kEpoch + 2, &r, &v, nullptr, nullptr, nullptr);
+    GetMeanOrbitPosVel(&lh, kEpoch + 2, &rl, &vl, nullptr, nullptr, nullptr);
+    EXPECT_CLOSE(rl, SwapYZ(r), 0, 0);
+    EXPECT_CLOSE(vl, SwapYZ(v), 0, 0);
+}
+
+// Unusable records write nothing and give a zero position: invalid, unknown mode, no record,
+// elements that have drifted off the ellipse, a date that is not a number.
+TEST(MeanOrbit, UnusableRecordsWriteNothing) {
+    const sMean good = Record(0, kCases[1], kTilted);
+    sMean bad[5] = {good, good, good, good, good};
+    bad[0].valid = 0;
+    bad[1].mode = 2;
+    bad[2].mode = -1;
+    bad[3].eRate = 1e-3;   // e reaches 1 after 300 days
+    bad[4].aRate = -1e10;  // a reaches 0 after 15 days
+    const VECTOR3 mark{7, 8, 9};
+    for (sMean* m : {&bad[0], &bad[1], &bad[2], &bad[3], &bad[4], static_cast<sMean*>(nullptr)}) {
+        VECTOR3 r = mark, v = mark, P = mark, Q = mark;
+        double E = 7;
+        GetMeanOrbitPosVel(m, kEpoch + 400, &r, &v, &E, &P, &Q);
+        EXPECT_CLOSE(r, mark, 0, 0);
+        EXPECT_CLOSE(v, mark, 0, 0);
+        EXPECT_CLOSE(P, mark, 0, 0);
+        EXPECT_CLOSE(Q, mark, 0, 0);
+        EXPECT_EQ(E, 7);
+        EXPECT_CLOSE(GetMeanOrbitPos(m, kEpoch + 400), (VECTOR3{0, 0, 0}), 0, 0);
+    }
+    VECTOR3 r = mark;
+    sMean m = good;
+    GetMeanOrbitPosVel(&m, std::numeric_limits<double>::quiet_NaN(), &r, nullptr, nullptr, nullptr,
+                       nullptr);
+    EXPECT_CLOSE(r, mark, 0, 0);
+    GetMeanOrbitPosVel(&m, kEpoch, nullptr, nullptr, nullptr, nullptr, nullptr);  // no outputs
+    EXPECT_TRUE(std::isfinite(GetMeanOrbitPos(&bad[3], kEpoch + 100).x));  // e = 0.8: still usable
 }
 
 }  // namespace
-
-TEST(MeanOrbit, PeriodOfTheMeanMotion) {
-    sMean m = Mode0();
-    m.n = PI2;
-    EXPECT_DOUBLE_EQ(GetMeanOrbitPeriod(&m), 86400.0);
-    m.n = PI2 / 686.98;
-    EXPECT_TRUE(Near(GetMeanOrbitPeriod(&m), 686.98 * 86400, 0, 1e-15));
-}
-
-// With constant elements the mean orbit is the conic: the same position, velocity (per day),
-// perifocal axes and eccentric anomaly as COrbit at the epoch and 100 days later.
-TEST(MeanOrbit, AgreesWithTheConicOfItsElements) {
-    sMean m = Mode0();
-    COrbit o;
-    o.CreateFromElements(m.a0, m.e0, m.i0, m.node0, NormalizeAngle(m.w0 - m.node0),
-                         NormalizeAngle(m.L0 - m.w0), MuOf(m), m.epoch);
-    for (double days : {0.0, 100.0, 500.0}) {
-        SCOPED_TRACE(days);
-        VECTOR3 pos{}, vel{}, P{}, Q{}, cpos{}, cvel{};
-        double E = 0;
-        GetMeanOrbitPosVel(&m, m.epoch + days, &pos, &vel, &E, &P, &Q);
-        o.PosVelByMJD(m.epoch + days, &cpos, &cvel);
-        EXPECT_TRUE(Near(pos, cpos, 0, 1e-11));
-        EXPECT_TRUE(Near(vel, cvel * 86400.0, 0, 1e-11));
-        EXPECT_TRUE(Near(P, o.P, 1e-14));
-        EXPECT_TRUE(Near(Q, o.Q, 1e-14));
-        if (days == 0) {
-            EXPECT_NEAR(E, o.EcA(), 1e-13);
-        }
-        EXPECT_TRUE(Near(GetMeanOrbitPos(&m, m.epoch + days), pos, 0, 0));
-    }
-}
-
-// The velocity is the time derivative of the position in metres per day (constant elements:
-// the drift terms are not part of the velocity).
-TEST(MeanOrbit, VelocityIsTheDerivativeOfPosition) {
-    for (double e : {0.0, 0.3, 0.9}) {
-        sMean m = Mode0();
-        m.e0 = e;
-        for (double days = 0; days < 700; days += 37) {
-            const double h = 1e-3;
-            VECTOR3 vel{};
-            GetMeanOrbitPosVel(&m, m.epoch + days, nullptr, &vel, nullptr, nullptr, nullptr);
-            const VECTOR3 diff = (GetMeanOrbitPos(&m, m.epoch + days + h) -
-                                  GetMeanOrbitPos(&m, m.epoch + days - h)) /
-                                 (2 * h);
-            EXPECT_TRUE(Near(vel, diff, 0, 1e-6)) << "e=" << e << " day " << days;
-        }
-    }
-}
-
-// Mode 1 with regressing node and periapsis describes the same drift as mode 0 with the rates
-// of the node and of the longitude of periapsis: node rate -nodeRate, periapsis-longitude rate
-// -(wRate + nodeRate), the mean longitude advancing at n in both.
-TEST(MeanOrbit, BothElementModelsDescribeTheSameDrift) {
-    sMean m1 = Mode0();
-    m1.mode = 1;
-    m1.w0 = NormalizeAngle(5.865 - 0.865);  // argument of periapsis
-    m1.L0 = NormalizeAngle(6.204 - 5.865);  // mean anomaly
-    m1.wRate = 2e-4;
-    m1.nodeRate = 3e-4;
-    m1.aRate = 1e3;
-    m1.eRate = 1e-7;
-    m1.iRate = 1e-6;
-    sMean m0 = Mode0();
-    m0.wRate = -(m1.wRate + m1.nodeRate);
-    m0.nodeRate = -m1.nodeRate;
-    m0.aRate = m1.aRate;
-    m0.eRate = m1.eRate;
-    m0.iRate = m1.iRate;
-    for (double days : {0.0, 37.0, 400.0, -250.0})
-        EXPECT_TRUE(Near(GetMeanOrbitPos(&m1, m1.epoch + days),
-                         GetMeanOrbitPos(&m0, m0.epoch + days), 0, 1e-12))
-            << days;
-    // The drift is real: the orbit 400 days on is not the constant-element one.
-    sMean fixed = Mode0();
-    EXPECT_FALSE(Near(GetMeanOrbitPos(&m0, m0.epoch + 400),
-                      GetMeanOrbitPos(&fixed, fixed.epoch + 400), 0, 1e-4));
-}
-
-// The frame rows are x axis, pole, y axis: a rotated frame rotates the result, and an orbit of
-// inclination 0 lies in the plane of rows 0 and 2.
-TEST(MeanOrbit, FrameRowsPlaceTheOrbit) {
-    sMean m = Mode0();
-    m.i0 = 0;
-    const VECTOR3 flat = GetMeanOrbitPos(&m, m.epoch + 10);
-    EXPECT_EQ(flat.z, 0.0);
-    // Rows: x axis, pole, y axis of a frame turned 30 deg about x and 50 deg about the pole.
-    m.i0 = 0.4;
-    const VECTOR3 in = GetMeanOrbitPos(&m, m.epoch + 10);
-    const double a = 30 * M_PI / 180, b = 50 * M_PI / 180;
-    const VECTOR3 x{std::cos(b), std::sin(b), 0};
-    const VECTOR3 y0{-std::sin(b), std::cos(b), 0};
-    const VECTOR3 y = y0 * std::cos(a) + VECTOR3{0, 0, 1} * std::sin(a);
-    const VECTOR3 pole = CrossProduct(x, y);
-    m.frame = {x.x, x.y, x.z, pole.x, pole.y, pole.z, y.x, y.y, y.z};
-    const VECTOR3 out = GetMeanOrbitPos(&m, m.epoch + 10);
-    EXPECT_TRUE(Near(out, x * in.x + y * in.y + pole * in.z, 0, 1e-14));
-}
-
-TEST(MeanOrbit, UnusableRecordsWriteNothing) {
-    const VECTOR3 marker{1, 2, 3};
-    sMean bad[4] = {Mode0(), Mode0(), Mode0(), Mode0()};
-    bad[0].valid = 0;
-    bad[1].mode = 2;
-    bad[2].eRate = 1e-3;  // e passes 1 after about 900 days
-    bad[3].aRate = -1e9;  // a passes 0
-    for (sMean& m : bad) {
-        VECTOR3 pos = marker, vel = marker, P = marker, Q = marker;
-        double E = 7;
-        GetMeanOrbitPosVel(&m, m.epoch + 1000, &pos, &vel, &E, &P, &Q);
-        EXPECT_TRUE(Near(pos, marker, 0) && Near(vel, marker, 0) && Near(P, marker, 0) &&
-                    Near(Q, marker, 0));
-        EXPECT_EQ(E, 7);
-        EXPECT_TRUE(Near(GetMeanOrbitPos(&m, m.epoch + 1000), VECTOR3{0, 0, 0}, 0));
-    }
-    GetMeanOrbitPosVel(nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
-    sMean m = Mode0();
-    GetMeanOrbitPosVel(&m, m.epoch, nullptr, nullptr, nullptr, nullptr, nullptr);  // no outputs
-    EXPECT_TRUE(std::isnan(GetMeanOrbitPeriod(nullptr)));
-}
