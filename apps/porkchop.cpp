@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -101,6 +102,8 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
     }
     std::fclose(data);
 
+    // A gnuplot that stops early must not take the tool down with a broken pipe.
+    std::signal(SIGPIPE, SIG_IGN);
     FILE* gp = popen("gnuplot", "w");
     if (!gp) {
         *why = "cannot start gnuplot";
@@ -186,6 +189,10 @@ int RunPorkchop(const PorkchopArgs& args) {
             c.tof = t1 + (t2 - t1) * j / (n - 1);
             Arc arc;
             c.ok = SolveArc(pair, depart, depart + c.tof, solver, args.longWay, &warm, &arc);
+            if (!c.ok && warm != 0) {  // the neighbour's value may lead astray: once more cold
+                warm = 0;
+                c.ok = SolveArc(pair, depart, depart + c.tof, solver, args.longWay, &warm, &arc);
+            }
             c.status = arc.status;
             c.c3 = arc.c3;
             c.vinfDepart = Length(arc.vinfDepart);
@@ -232,7 +239,7 @@ int RunPorkchop(const PorkchopArgs& args) {
     }
     if (!Plot(png, prefix + ".dat", cells, n, *best, pair, &why)) {
         std::fprintf(stderr, "zaq porkchop: no plot: %s; the CSV is written\n", why.c_str());
-        return 0;
+        return 1;
     }
     std::printf("Plot: %s\n", png.c_str());
     return 0;
