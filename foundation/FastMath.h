@@ -23,15 +23,15 @@ inline void SinCos(double x, double& s, double& c) {
                      k * 2.02226624871116645580e-21;
     // The polynomials in z = r^2 are evaluated in pairs of terms (Estrin's scheme) to keep the
     // dependency chain short: the solvers wait for these values.
-    const double z = r * r, z2 = z * z;
+    const double z = r * r, z2 = z * z, z4 = z2 * z2;
     const double s01 = -1.66666666666666324348e-01 + z * 8.33333333332248946124e-03;
     const double s23 = -1.98412698298579493134e-04 + z * 2.75573137070700676789e-06;
     const double s45 = -2.50507602534068634195e-08 + z * 1.58969099521155010221e-10;
-    const double sr = r + (z * r) * (s01 + z2 * (s23 + z2 * s45));
+    const double sr = r + (z * r) * ((s01 + z2 * s23) + z4 * s45);
     const double c01 = 4.16666666666666019037e-02 + z * -1.38888888888741095749e-03;
     const double c23 = 2.48015872894767294178e-05 + z * -2.75573143513906633035e-07;
     const double c45 = 2.08757232129817482790e-09 + z * -1.13596475577881948265e-11;
-    const double pc = z * (c01 + z2 * (c23 + z2 * c45));
+    const double pc = z * ((c01 + z2 * c23) + z4 * c45);
     const double hz = 0.5 * z, w = 1.0 - hz;
     const double cr = w + (((1.0 - w) - hz) + z * pc);
     switch (static_cast<long long>(k) & 3) {

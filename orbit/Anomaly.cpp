@@ -57,49 +57,66 @@ inline double Clamp1(double d) {
     vh = h2 * ((v01 + h4 * v23) + h8 * ((v45 + h4 * v67) + h8 * (1.0 / 6402373705728000)));
 }
 
-// An eccentric anomaly with its sine and cosine. A Newton step updates the sine and cosine
-// with the angle-addition formulas and series of the step instead of two new transcendental
-// calls; a step above 1 rad, or the 64th such update in a row (their rounding errors add up),
-// evaluates them afresh.
+// An eccentric anomaly E with e sin and e cos of the angle, the terms of the residual of
+// Kepler's equation and of its derivative. A Newton step d turns them by d with the
+// angle-addition formulas and the series above instead of two new transcendental calls.
+// Rounding E + d to a double loses a little of the step; that remainder is kept in lo, so
+// (es, ec) belong exactly to E + lo and the residual is taken at that angle, while E itself
+// advances by E += d as a plain Newton iteration does. A step above 1 rad, or the 64th update
+// in a row (their rounding errors add up), evaluates the sine and cosine afresh.
 struct Anomaly {
-    double E, s, c;
+    double e, E, es, ec, lo = 0.0;
     int updates = 0;
 
-    explicit Anomaly(double x) : E(x) { zaq::SinCos(x, s, c); }
+    Anomaly(double x, double ecc) : e(ecc), E(x) { Fresh(); }
+
+    void Fresh() {
+        double s, c;
+        zaq::SinCos(E, s, c);
+        es = e * s;
+        ec = e * c;
+        lo = 0.0;
+        updates = 0;
+    }
+
+    // The residual e sin E + (M - E) and its derivative 1 - e cos E.
+    double Residual(double M) const { return es + ((M - E) - lo); }
+    double Slope() const { return 1.0 - ec; }
 
     [[gnu::always_inline]] void Advance(double d) {
         const double x = E + d;
-        const double h = x - E;  // the step actually taken
+        // Two-sum: the rounding error of E + d, formed beside the rotation.
+        const double dd = x - E;
+        const double err = (E - (x - dd)) + (d - dd);
         E = x;
-        if (std::fabs(h) > 1.0 || ++updates > 64) {
-            zaq::SinCos(x, s, c);
-            updates = 0;
+        if (std::fabs(d) > 1.0 || ++updates > 64) {
+            Fresh();
             return;
         }
+        lo += err;
         double sh, vh;
-        SinVers(h, sh, vh);
-        const double sn = s + (c * sh - s * vh);
-        c -= s * sh + c * vh;
-        s = sn;
+        SinVers(d, sh, vh);
+        const double esNew = es + (ec * sh - es * vh);
+        ec -= es * sh + ec * vh;
+        es = esNew;
     }
 };
 
-// Elliptic Newton iteration with clamped steps on the residual f = M - E + e sin E, until
-// |f| <= tol or maxSteps steps.
-inline void NewtonElliptic(double M, double e, Anomaly& a, double tol, int maxSteps) {
-    double f = e * a.s + (M - a.E);
+// Newton iteration with clamped steps on the residual, until |f| <= tol or maxSteps steps.
+inline void NewtonElliptic(double M, Anomaly& a, double tol, int maxSteps) {
+    double f = a.Residual(M);
     for (int n = 0; std::fabs(f) > tol && n < maxSteps; ++n) {
-        a.Advance(Clamp1(f / (1.0 - e * a.c)));
-        f = e * a.s + (M - a.E);
+        a.Advance(Clamp1(f / a.Slope()));
+        f = a.Residual(M);
     }
 }
 
 // Solver A on an ellipse: start M + e sin M, reached from sin M and cos M by one update.
 inline Anomaly SolveElliptic(double M, double e) {
-    Anomaly a(M);
-    a.Advance(e * a.s);
+    Anomaly a(M, e);
+    a.Advance(a.es);
     a.updates = 0;
-    NewtonElliptic(M, e, a, kTol, kMaxSteps);
+    NewtonElliptic(M, a, kTol, kMaxSteps);
     return a;
 }
 
@@ -130,12 +147,12 @@ double mna2eca(double M, double e) {
 
 double mna2eca(double M, double e, double E0) {
     if (e >= 1.0) return mna2eca(M, e);
-    Anomaly a(E0);
-    const double f = e * a.s + (M - E0);
+    Anomaly a(E0, e);
+    const double f = a.Residual(M);
     // A start that is too poor (or not a number) falls back to the full solver.
     if (!(std::fabs(f) <= kPoorStart)) return mna2eca(M, e);
     if (std::fabs(f) <= kTolRefine) return E0;
-    NewtonElliptic(M, e, a, kTolRefine, kMaxStepsRefine);
+    NewtonElliptic(M, a, kTolRefine, kMaxStepsRefine);
     return a.E;
 }
 
@@ -154,10 +171,10 @@ void mna2eca(int n, double e, const double* M, double* E) {
     // Each further element starts from the previous solution, whose sine and cosine are
     // already known, with plain (unclamped) Newton steps.
     for (int k = 1; k < n; ++k) {
-        double f = M[k] - a.E + e * a.s;
+        double f = a.Residual(M[k]);
         for (int i = 0; std::fabs(f) > kTol && i < kMaxSteps; ++i) {
-            a.Advance(f / (1.0 - e * a.c));
-            f = M[k] - a.E + e * a.s;
+            a.Advance(f / a.Slope());
+            f = a.Residual(M[k]);
         }
         E[k] = a.E;
     }
