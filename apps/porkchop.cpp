@@ -84,6 +84,17 @@ double PlotTime(double mjd) {
     return (hostsim::UtcMjd(mjd) - 40587.0) * 86400.0;
 }
 
+// A path as a gnuplot single-quoted string: a quote inside is doubled, so a name such as
+// "Bob's run" stays one string instead of ending it early (and running what follows).
+std::string GnuplotQuoted(const std::string& path) {
+    std::string quoted = "'";
+    for (char ch : path) {
+        if (ch == '\'') quoted += '\'';
+        quoted += ch;
+    }
+    return quoted + "'";
+}
+
 // Writes the grid as gnuplot data (one block per departure date) and renders the PNG.
 bool Plot(const std::string& png, const std::string& dataPath, const std::vector<Cell>& cells,
           int n, const Cell& best, const BodyPair& pair, std::string* why) {
@@ -106,12 +117,13 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
     std::signal(SIGPIPE, SIG_IGN);
     FILE* gp = popen("gnuplot", "w");
     if (!gp) {
+        std::remove(dataPath.c_str());
         *why = "cannot start gnuplot";
         return false;
     }
     const double bestC3 = best.c3 / 1e6;
     std::fprintf(gp, "set terminal pngcairo size 1100,800 font ',11'\n");
-    std::fprintf(gp, "set output '%s'\n", png.c_str());
+    std::fprintf(gp, "set output %s\n", GnuplotQuoted(png).c_str());
     std::fprintf(gp, "set title 'C3 (km^2/s^2) of %s -> %s transfers about %s'\n",
                  pair.fromName.c_str(), pair.toName.c_str(), pair.refName.c_str());
     std::fprintf(gp,
@@ -134,9 +146,8 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
                  "set label 1 'min C3 %.2f' at %.0f,%.6f,%.6f front point pt 7 ps 1.5 "
                  "lc rgb 'white' offset 1,1 tc rgb 'white'\n",
                  bestC3, PlotTime(best.depart), best.tof, bestC3);
-    std::fprintf(gp,
-                 "splot '%s' using 1:2:3 with pm3d, '%s' using 1:2:3 with lines lc rgb 'black'\n",
-                 dataPath.c_str(), dataPath.c_str());
+    std::fprintf(gp, "splot %s using 1:2:3 with pm3d, '' using 1:2:3 with lines lc rgb 'black'\n",
+                 GnuplotQuoted(dataPath).c_str());
     const int status = pclose(gp);
     std::remove(dataPath.c_str());
     if (status != 0) {
@@ -161,6 +172,9 @@ int RunPorkchop(const PorkchopArgs& args) {
         return Fail(kCommand, "--grid must lie between 2 and %d", kMaxGrid);
     LambertSolver solver = LambertSolver::UN;
     if (!SolverArgument(kCommand, args.solver, args.longWay, &solver)) return 2;
+    // gnuplot reads its script line by line: a line break in a path would start a command.
+    if (args.out.find_first_of("\r\n") != std::string::npos)
+        return Fail(kCommand, "--out must not contain a line break");
     if (!hostsim::LoadSolarSystem(d1)) {
         std::fprintf(stderr, "zaq porkchop: %s\n", hostsim::LastError().c_str());
         return 1;

@@ -161,6 +161,24 @@ TEST_F(ToolPorkchop, FilesAndAgreementWithTransfer) {
     std::remove(png.c_str());
 }
 
+// A quote in the output prefix stays part of the file name given to gnuplot; a line break,
+// which would end gnuplot's command, is refused.
+TEST_F(ToolPorkchop, OutputPrefixWithAQuote) {
+    const std::string prefix = ::testing::TempDir() + "it's_" + std::to_string(getpid());
+    const std::string grid =
+        "porkchop Earth Mars --depart-range 2026-10-01 2026-12-15 --tof-range 150 330 --grid 4 ";
+    const Result r = RunTool(grid + "--out \"" + prefix + "\"");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(SlurpFile(prefix + ".png").substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_FALSE(SlurpFile(prefix + ".csv").empty());
+    std::remove((prefix + ".csv").c_str());
+    std::remove((prefix + ".png").c_str());
+
+    const Result bad = RunTool(grid + "--out \"two\nlines\"");
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_NE(bad.err.find("line break"), std::string::npos) << bad.err;
+}
+
 // Cells where the solver fails keep empty numbers and a negative status: Gauss's method covers
 // only part of a grid of transfers between two moons of Jupiter.
 TEST_F(ToolPorkchop, FailedCellsStayEmpty) {
