@@ -11,7 +11,9 @@ int main(int argc, char** argv) {
     bool version = false;
     app.add_flag("--version", version, "Print the build banner and exit");
     zaq::app::Options opts;
-    app.add_option("--root", opts.root, "Directory holding Config/ (default: data/)");
+    app.add_option("--root", opts.root,
+                   "Directory holding Config/ (default: $ZAQ_ROOT, else the installed data, else "
+                   "the source tree's data/)");
     zaq::app::Register(app, opts);
     try {
         app.parse(argc, argv);

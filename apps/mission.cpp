@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "zaq/adaptors.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/hostsim.h"
 #include "zaq/lambert.h"
@@ -189,7 +190,7 @@ bool ResolvePair(const std::string& from, const std::string& to, BodyPair* pair,
         return false;
     }
     p.refName = NameOf(p.ref);
-    p.mu = oapiGetMass(p.ref) * hostsim::kG;
+    p.mu = oapiGetMass(p.ref) * zaq::kG;
     *pair = p;
     return true;
 }
@@ -201,7 +202,7 @@ bool SolveArc(const BodyPair& pair, double depart, double arrive, LambertSolver 
     a.arrive = arrive;
     StateAbout(pair.from, pair.ref, depart, &a.r1, &a.v1);
     StateAbout(pair.to, pair.ref, arrive, &a.r2, &a.v2);
-    const double t = (arrive - depart) * 86400.0;
+    const double t = (arrive - depart) * zaq::kSecondsPerDay;
     const double dir = longWay ? -1.0 : 1.0;
     switch (solver) {
         case LambertSolver::G:

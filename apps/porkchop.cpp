@@ -13,6 +13,7 @@
 
 #include "apps/commands.h"
 #include "apps/mission.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/hostsim.h"
 #include "zaq/vector3.h"
@@ -30,7 +31,6 @@ struct PorkchopArgs {
     std::vector<double> tofRange;
     int grid = 41;
     bool longWay = false, plot = true;
-    std::string cwd;  // the caller's directory: outputs are relative to it, not to the data root
 };
 
 // What the grid keeps of a cell's arc.
@@ -40,10 +40,6 @@ struct Cell {
     int status = 0;                                 // the solver's result
     bool ok = false;
 };
-
-std::string Resolve(const std::string& cwd, const std::string& path) {
-    return path.empty() || path[0] == '/' || cwd.empty() ? path : cwd + "/" + path;
-}
 
 // True when `name` is an executable file in a directory of PATH.
 bool OnPath(const char* name) {
@@ -81,7 +77,7 @@ bool WriteCsv(const std::string& path, const std::vector<Cell>& cells) {
 
 // Seconds since 1970 (gnuplot's time axis) of an MJD (TT), on the UTC scale.
 double PlotTime(double mjd) {
-    return (hostsim::UtcMjd(mjd) - 40587.0) * 86400.0;
+    return (hostsim::UtcMjd(mjd) - 40587.0) * kSecondsPerDay;
 }
 
 // A path as a gnuplot single-quoted string: a quote inside is doubled, so a name such as
@@ -157,7 +153,7 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
     return true;
 }
 
-int RunPorkchop(const PorkchopArgs& args) {
+int RunPorkchop(const PorkchopArgs& args, const Options& opts) {
     double d1 = 0, d2 = 0;
     if (!DateArgument(kCommand, args.departRange[0], &d1) ||
         !DateArgument(kCommand, args.departRange[1], &d2))
@@ -230,8 +226,8 @@ int RunPorkchop(const PorkchopArgs& args) {
     if (progress) std::fprintf(stderr, "\n");
     if (!best) return Fail(kCommand, "the Lambert solver converged on no cell of the grid");
 
-    const std::string prefix = Resolve(
-        args.cwd, args.out.empty() ? "porkchop-" + pair.fromName + "-" + pair.toName : args.out);
+    const std::string prefix = OutputPath(
+        opts, args.out.empty() ? "porkchop-" + pair.fromName + "-" + pair.toName : args.out);
     const std::string csv = prefix + ".csv", png = prefix + ".png";
     if (!WriteCsv(csv, cells)) return Fail(kCommand, "cannot write %s", csv.c_str());
     std::printf("%s -> %s about %s: %d x %d grid, Lambert %s, %s way, %d of %d cells converged\n",
@@ -283,11 +279,7 @@ void RegisterPorkchop(CLI::App& app, Options& opts) {
     cmd->add_option("--out", args->out,
                     "Output prefix: PREFIX.csv and PREFIX.png (default porkchop-FROM-TO)");
     cmd->add_flag("!--no-plot", args->plot, "Write the CSV only");
-    cmd->callback([&opts, args] {
-        char cwd[4096];
-        args->cwd = getcwd(cwd, sizeof cwd) ? cwd : "";
-        opts.run = [args] { return RunPorkchop(*args); };
-    });
+    cmd->callback([&opts, args] { opts.run = [&opts, args] { return RunPorkchop(*args, opts); }; });
 }
 
 }  // namespace zaq::app

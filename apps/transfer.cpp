@@ -8,6 +8,7 @@
 #include "apps/commands.h"
 #include "apps/mission.h"
 #include "zaq/adaptors.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/hostsim.h"
 #include "zaq/lambert.h"
@@ -55,7 +56,7 @@ COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd) {
 // Two bodies about a common reference: the ejection onto the departure asymptote from a circular
 // orbit in FROM's equatorial plane.
 void PlanEjection(const TransferArgs& args, Plan& plan) {
-    const double mu = oapiGetMass(plan.pair.from) * hostsim::kG;
+    const double mu = oapiGetMass(plan.pair.from) * kG;
     const VECTOR3 axis = otk::RotationAxis(plan.pair.from);
     COrbit park = ParkingOrbit(axis, plan.parkRadius, mu, plan.arc.depart), escape;
     VECTOR3 vinf = plan.arc.vinfDepart;

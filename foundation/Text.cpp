@@ -8,7 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
+
+using zaq::kAU;
+using zaq::kSecondsPerDay;
 
 namespace {
 
@@ -37,11 +41,22 @@ struct UnitFactor {
     char letter;
     double factor;
 };
-const UnitFactor kUnits[] = {
-    {'d', 86400.0},        {'D', 86400.0}, {'h', 3600.0}, {'H', 3600.0}, {'k', 1000.0},
-    {'K', 1000.0},         {'M', 1e6},     {'G', 1e9},    {'g', 1e9},    {'a', 149597870691.0},
-    {'A', 149597870691.0}, {'u', 1e-6},    {'U', 1e-6},   {'m', 0.001},  {'f', 0.3048},
-    {'N', 1852.0}};
+const UnitFactor kUnits[] = {{'d', kSecondsPerDay},
+                             {'D', kSecondsPerDay},
+                             {'h', 3600.0},
+                             {'H', 3600.0},
+                             {'k', 1000.0},
+                             {'K', 1000.0},
+                             {'M', 1e6},
+                             {'G', 1e9},
+                             {'g', 1e9},
+                             {'a', kAU},
+                             {'A', kAU},
+                             {'u', 1e-6},
+                             {'U', 1e-6},
+                             {'m', 0.001},
+                             {'f', 0.3048},
+                             {'N', 1852.0}};
 
 // Longest text the parsers accept.
 const size_t kMaxInput = 30;
@@ -107,12 +122,12 @@ double GETFormatInput(double refMjd, const char* text) {
         seconds = f[0] * 3600.0 + f[1] * 60.0 + f[2];
     } else if (colons == 3) {
         if (std::sscanf(work, "%lg %lg %lg %lg", &f[0], &f[1], &f[2], &f[3]) != 4) return 0.0;
-        seconds = f[0] * 86400.0 + f[1] * 3600.0 + f[2] * 60.0 + f[3];
+        seconds = f[0] * kSecondsPerDay + f[1] * 3600.0 + f[2] * 60.0 + f[3];
     } else {
         return 0.0;
     }
     // The added microsecond keeps a time typed on a whole second from printing one second short.
-    const double mjd = refMjd + (seconds + 1e-6) / 86400.0;
+    const double mjd = refMjd + (seconds + 1e-6) / kSecondsPerDay;
     return std::isfinite(mjd) ? mjd : 0.0;
 }
 
@@ -123,7 +138,7 @@ const char* PrintGET(const char* suffix, double mjd, double refMjd, bool withDay
         static const char* const kZero[3] = {"0:00:00 ", "0:00:00.0 ", "0:00:00.00 "};
         return Put(elapsedText, kZero[decimals], suffix);
     }
-    const double t = (mjd - refMjd) * 86400.0;
+    const double t = (mjd - refMjd) * kSecondsPerDay;
     const double r = std::fabs(t);
     if (!(r <= 1e20) || mjd < 0.0) return Put(elapsedText, " ! ERROR !");
     // A time less than 0.1 ms before the reference shows no minus.
@@ -220,13 +235,13 @@ const char* AngleToText(double degrees, int decimals) {
 }
 
 char* MJDToClock(double mjd) {
-    double sod = std::fabs((mjd - std::floor(mjd)) * 86400.0);
+    double sod = std::fabs((mjd - std::floor(mjd)) * kSecondsPerDay);
     if (!(sod <= 1e20)) {
         Put(clockText, kError);
         return clockText;
     }
     // Just below midnight the product can round up to a whole day; it stays in the same day.
-    if (sod >= 86400.0) sod = std::nextafter(86400.0, 0.0);
+    if (sod >= kSecondsPerDay) sod = std::nextafter(kSecondsPerDay, 0.0);
     double hours, minutes, seconds;
     SplitHms(sod, hours, minutes, seconds);
     std::snprintf(clockText, sizeof clockText, "%02.0f:%02.0f:%02.0f", hours, minutes,
@@ -309,7 +324,8 @@ double UTFormatInput(const char* text) {
     // the MJD's resolution is coarser than that microsecond, one more unit keeps the result from
     // falling below the typed time.
     const double whole = static_cast<double>(jdn - 2400001);
-    const double fraction = hour / 24.0 + minute / 1440.0 + second / 86400.0 + kMicrosecondDays;
+    const double fraction =
+        hour / 24.0 + minute / 1440.0 + second / kSecondsPerDay + kMicrosecondDays;
     double mjd = whole + fraction;
     if (mjd - whole < fraction) mjd = std::nextafter(mjd, INFINITY);
     return mjd;

@@ -55,7 +55,9 @@ void WriteLine(FILE* file, const char* prefix, const char* suffix, const char* f
     std::fflush(file);
 }
 
-unsigned CurrentThreadId() { return static_cast<unsigned>(syscall(SYS_gettid)); }
+unsigned CurrentThreadId() {
+    return static_cast<unsigned>(syscall(SYS_gettid));
+}
 
 }  // namespace
 
@@ -70,15 +72,14 @@ namespace otk {
     }
 
 ZAQ_LOG_ROUTINE(LogMsg, "<font color=Gray>(%s) </font>", "<br>\n")
-ZAQ_LOG_ROUTINE(LogErr, "<font color=Gray>(%s) </font><font color=Red>[ERROR] ",
-                "</font><br>\n")
+ZAQ_LOG_ROUTINE(LogErr, "<font color=Gray>(%s) </font><font color=Red>[ERROR] ", "</font><br>\n")
 ZAQ_LOG_ROUTINE(LogWrn, "<font color=Gray>(%s) </font><font color=Yellow>[WARNING] ",
                 "</font><br>\n")
 ZAQ_LOG_ROUTINE(LogOk, "<font color=Gray>(%s) </font><font color=#00FF00>", "</font><br>\n")
 #undef ZAQ_LOG_ROUTINE
 
-void ReportError(const void* self, const char* file, int line, const char* func,
-                 const char* reason, ...) {
+void ReportError(const void* self, const char* file, int line, const char* func, const char* reason,
+                 ...) {
     if (!ErrorLog) return;
     if (!reason) {
         LogErr(ErrorLog, "File=%s, Line=%d, Func=%s()", file, line, func);
@@ -91,8 +92,8 @@ void ReportError(const void* self, const char* file, int line, const char* func,
     va_end(args);
     if (self)
         LogErr(ErrorLog, "This=0x%llX, File=%s, Line=%d, Func=%s(): \"%s\"",
-               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(self)), file, line,
-               func, text);
+               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(self)), file, line, func,
+               text);
     else
         LogErr(ErrorLog, "File=%s, Line=%d, Func=%s(): \"%s\"", file, line, func, text);
 }
@@ -185,8 +186,12 @@ void SortPlain(T* v, int n) {
 }
 }  // namespace
 
-void SortList_uint(unsigned int* v, int n) { SortPlain(v, n); }
-void SortList_double(double* v, int n) { SortPlain(v, n); }
+void SortList_uint(unsigned int* v, int n) {
+    SortPlain(v, n);
+}
+void SortList_double(double* v, int n) {
+    SortPlain(v, n);
+}
 
 void SortList(double* v, int* keys, int n, int byKey) {
     if (!v || !keys) return;
@@ -199,9 +204,11 @@ void SortList(double* v, int* keys, int n, int byKey) {
         keys[b] = k;
     };
     if (byKey)
-        ShellSort(n, [keys](int a, int b) { return keys[a] < keys[b]; }, swap);
+        ShellSort(
+            n, [keys](int a, int b) { return keys[a] < keys[b]; }, swap);
     else
-        ShellSort(n, [v](int a, int b) { return v[a] < v[b]; }, swap);
+        ShellSort(
+            n, [v](int a, int b) { return v[a] < v[b]; }, swap);
 }
 
 }  // namespace otk
@@ -253,7 +260,8 @@ int ZaqModuleMain(void* /*module*/, unsigned long reason, void* /*reserved*/) {
         case ZAQ_THREAD_DETACH:
             --threadCount;
             if (ErrorLog)
-                otk::LogMsg(ErrorLog, "*** Module detached from thread. (%d) Remains in threads ***",
+                otk::LogMsg(ErrorLog,
+                            "*** Module detached from thread. (%d) Remains in threads ***",
                             threadCount);
             break;
         case ZAQ_PROCESS_DETACH:

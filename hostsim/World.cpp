@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "zaq/constants.h"
 #include "zaq/vector3.h"
 
 namespace zaq::hostsim {
@@ -38,7 +39,7 @@ VECTOR3 RotY(double theta, VECTOR3 v) {
 double RotationAngle(const Body* b, double mjd) {
     const Rotation& r = b->desc.rotation;
     double a = r.angle;
-    if (r.period != 0.0) a += 2.0 * M_PI * (mjd - r.epoch) * 86400.0 / r.period;
+    if (r.period != 0.0) a += 2.0 * M_PI * (mjd - r.epoch) * kSecondsPerDay / r.period;
     a = std::fmod(a, 2.0 * M_PI);
     return a < 0 ? a + 2.0 * M_PI : a;
 }
@@ -50,7 +51,7 @@ void KeplerState(const Body* b, double mjd, VECTOR3& pos, VECTOR3& vel) {
     const double mu = kG * (b->parent->desc.mass + b->desc.mass);
     const double a = el.a, e = el.e;
     const double n = std::sqrt(mu / (a * a * a));
-    double M = std::fmod(el.L - el.omegab + n * (mjd - b->desc.epoch) * 86400.0, 2.0 * M_PI);
+    double M = std::fmod(el.L - el.omegab + n * (mjd - b->desc.epoch) * kSecondsPerDay, 2.0 * M_PI);
     double E = e < 0.8 ? M : M_PI;
     for (int k = 0; k < 50; ++k) {
         const double d = (E - e * std::sin(E) - M) / (1.0 - e * std::cos(E));
@@ -76,7 +77,7 @@ void RelativeState(const Body* b, VECTOR3& pos, VECTOR3& vel) {
     const double mjd = W().mjd;
     switch (b->desc.motion) {
         case Motion::Fixed: {
-            const double dt = (mjd - b->desc.epoch) * 86400.0;
+            const double dt = (mjd - b->desc.epoch) * kSecondsPerDay;
             pos = b->desc.pos + b->desc.vel * dt;
             vel = b->desc.vel;
             return;

@@ -3,15 +3,17 @@
 #include <cmath>
 
 #include "zaq/adaptors.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/lambert.h"
 #include "zaq/orbit.h"
 #include "zaq/solvers.h"
 #include "zaq/vector3.h"
 
-namespace {
+using zaq::kRadPerDeg;
+using zaq::kSecondsPerDay;
 
-constexpr double kDeg = 0.017453292519943295;
+namespace {
 
 // The trial escape orbits of the escape searches.
 struct EscapeSearch {
@@ -92,7 +94,7 @@ int IgnitionCost(void* ctx, double x, double* f) {
     auto& s = *static_cast<IgnitionSearch*>(ctx);
     VECTOR3 r, v, vel1;
     s.orbit->PosVelByMJD(x, &r, &v);
-    const double T = (s.arrivalMjd - x) * 86400.0;
+    const double T = (s.arrivalMjd - x) * kSecondsPerDay;
     // The long way when the short one would run against the orbit's motion.
     const double dir = AngleBetween(CrossProduct(r, s.target), s.orbit->W) > M_PI / 2 ? -1 : 1;
     if (otk::LambertPN(r, s.target, T, dir, s.mu, nullptr, &vel1, nullptr) < 0) return -1;
@@ -107,14 +109,14 @@ double IgnitionSearchMJD(VECTOR3& pos, VECTOR3& vel, VECTOR3& target, double mjd
                          double mu, BurnTime burnTime, VECTOR3* dv) {
     COrbit orbit;
     orbit.CreateFromStateVectors(pos, vel, mu, mjd);
-    if (std::fabs(AngleBetween(target, orbit.W) - M_PI / 2) > 20 * kDeg) {
+    if (std::fabs(AngleBetween(target, orbit.W) - M_PI / 2) > 20 * kRadPerDeg) {
         otk::LogWrn(ErrorLog, "FindLAPIgnMJD() Aborted due to bad orbit alignment > 20deg");
         return 0;
     }
     IgnitionSearch s{&orbit, target, {0, 0, 0}, arrivalMjd, mu};
     double t = orbit.TimeToTrA(NormalizeAngle(orbit.TrAOfProjection(target) + M_PI + M_PI / 8));
     if (t < 0) t += orbit.OPe();
-    double x = mjd + t / 86400.0;
+    double x = mjd + t / kSecondsPerDay;
     VECTOR3 burn{0, 0, 0};
     int iterations = 0;
     // Minimises from x; afterwards x is the (finite-burn corrected) ignition and burn the
@@ -128,12 +130,12 @@ double IgnitionSearchMJD(VECTOR3& pos, VECTOR3& vel, VECTOR3& target, double mjd
             return false;
         }
         burn = s.dv;
-        x -= 0.35 * burnTime(Length(burn)) / 86400.0;
+        x -= 0.35 * burnTime(Length(burn)) / kSecondsPerDay;
         return true;
     };
     if (!minimise()) return 0;
     if (x < mjd + 0.003472222222222222) {  // earlier than five minutes from now: next revolution
-        x += orbit.OPe() / 86400.0;
+        x += orbit.OPe() / kSecondsPerDay;
         if (!minimise()) return 0;
     }
     otk::LogOk(ErrorLog, "FindLAPIgnMJD done in %d iterations", iterations);
@@ -188,7 +190,7 @@ bool ComputeOrbitParams(double r, double pet, double rp, double mu, double* tra,
     write(nu, e, a);
     if (std::fabs(pet - T) > 1.0) {
         otk::LogErr(ErrorLog, "ComputeOrbitParams Fail. Mode=%d, T=%g, pet=%g, tra=%g, ecc=%g",
-                    mode, pet - T, pet, nu / kDeg, e);
+                    mode, pet - T, pet, nu / kRadPerDeg, e);
         return false;
     }
     return true;

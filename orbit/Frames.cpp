@@ -2,12 +2,14 @@
 // conversion, IAU 1976 obliquity and precession, elementary rotations, geodetic latitude.
 #include <cmath>
 
+#include "zaq/constants.h"
 #include "zaq/orbit.h"
+
+using zaq::kAU;
 
 namespace {
 
 constexpr double kArcSec = 4.84813681109536e-6;  // radians per arc second
-constexpr double kAU = 149597870691.0;           // metres
 constexpr double kMJDJ2000 = 51544.5;
 constexpr double kDaysPerCentury = 36525.0;
 // Mean obliquity of J2000, 23 deg 26' 21.448" (IAU 1976).

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "zaq/constants.h"
 #include "zaq/orbit.h"
 #include "zaq/vector3.h"
 
@@ -14,7 +15,7 @@ static_assert(offsetof(sMean, epoch) == 8 && offsetof(sMean, nodeRate) == 104 &&
 
 double GetMeanOrbitPeriod(sMean* m) {
     if (!m) return std::nan("");
-    return PI2 / m->n * 86400.0;
+    return PI2 / m->n * zaq::kSecondsPerDay;
 }
 
 void GetMeanOrbitPosVel(sMean* m, double mjd, VECTOR3* pos, VECTOR3* vel, double* eca, VECTOR3* P,

@@ -6,13 +6,15 @@
 #include <cstring>
 #include <type_traits>
 
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/vector3.h"
 
-namespace {
+using zaq::kDegPerRad;
+using zaq::kG;
+using zaq::kSecondsPerDay;
 
-constexpr double kG = 6.67259e-11;
-constexpr double kDegPerRad = 57.29577951308232;
+namespace {
 
 // The orbital members come first, laid out exactly as otk::sElements.
 static_assert(offsetof(COrbit, P) == offsetof(otk::sElements, P), "layout");
@@ -363,13 +365,13 @@ double COrbit::TrAByTime(double t) const {
     return otk::mna2tra(MnAByTime(t), eccentricity);
 }
 double COrbit::MnAByMJD(double mjd) const {
-    return MnAByTime((mjd - epoch) * 86400.0);
+    return MnAByTime((mjd - epoch) * kSecondsPerDay);
 }
 double COrbit::EcAByMJD(double mjd) const {
-    return EcAByTime((mjd - epoch) * 86400.0);
+    return EcAByTime((mjd - epoch) * kSecondsPerDay);
 }
 double COrbit::TrAByMJD(double mjd) const {
-    return TrAByTime((mjd - epoch) * 86400.0);
+    return TrAByTime((mjd - epoch) * kSecondsPerDay);
 }
 
 double COrbit::TimeToMnA(double M) const {
@@ -385,13 +387,13 @@ double COrbit::TimeToEcA(double E) const {
     return TimeToMnA(otk::eca2mna(E, eccentricity));
 }
 double COrbit::MJDByMnA(double M) const {
-    return epoch + TimeToMnA(M) / 86400.0;
+    return epoch + TimeToMnA(M) / kSecondsPerDay;
 }
 double COrbit::MJDByEcA(double E) const {
-    return epoch + TimeToEcA(E) / 86400.0;
+    return epoch + TimeToEcA(E) / kSecondsPerDay;
 }
 double COrbit::MJDByTrA(double nu) const {
-    return epoch + TimeToTrA(nu) / 86400.0;
+    return epoch + TimeToTrA(nu) / kSecondsPerDay;
 }
 
 VECTOR3 COrbit::PosAt(double cE, double sE) const {
@@ -458,10 +460,10 @@ double COrbit::TimeToRelTrA(double dnu) const {
 }
 
 double COrbit::MJDByRelTrA(double dnu) const {
-    return epoch + TimeToRelTrA(dnu) / 86400.0;
+    return epoch + TimeToRelTrA(dnu) / kSecondsPerDay;
 }
 double COrbit::RelTrAByMJD(double mjd) const {
-    return RelTrAByTime((mjd - epoch) * 86400.0);
+    return RelTrAByTime((mjd - epoch) * kSecondsPerDay);
 }
 
 double COrbit::TrAOfProjection(VECTOR3 v) const {

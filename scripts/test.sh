@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Builds the library and runs the whole test suite, then once more under the sanitizers
-# (address and undefined behaviour) unless ZAQ_SKIP_SANITIZE=1.
+# Checks the formatting of the tracked sources, builds the library and runs the whole test suite,
+# then once more under the sanitizers (address and undefined behaviour) unless ZAQ_SKIP_SANITIZE=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+# Every tracked C++ source as clang-format writes it with the repository's .clang-format.
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror ||
+    { echo "formatting differs: run clang-format -i on the files above" >&2; exit 1; }
+fi
 jobs="$(nproc)"
 run_suite() {
   local dir="$1"; shift

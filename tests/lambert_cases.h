@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "zaq/constants.h"
 #include "zaq/vector3.h"
 
 namespace zaq::test {
 
 constexpr double kMuEarth = 3.986004418e14;  // m^3/s^2
 constexpr double kMuSun = 1.32712440018e20;  // m^3/s^2
-constexpr double kAU = 149597870691.0;       // m
 
 struct LambertCase {
     VECTOR3 r1, r2;

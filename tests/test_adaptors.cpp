@@ -7,16 +7,17 @@
 
 #include "tests/tolerance.h"
 #include "zaq/adaptors.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/hostsim.h"
 #include "zaq/vector3.h"
 
+using zaq::kAU;
+using zaq::kRadPerDeg;
+
 using namespace zaq::hostsim;
 
 namespace {
-
-constexpr double kAU = 149597870691.0;
-constexpr double kDeg = M_PI / 180.0;
 
 // A body whose frame is turned by arbitrary angles, spinning once in 10 hours.
 struct TiltedWorld : ::testing::Test {
@@ -111,7 +112,7 @@ TEST_F(TiltedWorld, HeadingsFromTheSurfaceDirections) {
         const double h = otk::GetHeading(body, pos, dir);
         EXPECT_TRUE(h < 1e-6 || h > PI2 - 1e-6) << h;
         dir = unit(north) * -1.0 - unit(east);  // south-west
-        EXPECT_CLOSE(otk::GetHeading(body, pos, dir), 225 * kDeg, 1e-5, 0);
+        EXPECT_CLOSE(otk::GetHeading(body, pos, dir), 225 * kRadPerDeg, 1e-5, 0);
     }
 }
 
@@ -225,12 +226,13 @@ TEST(SolarSystemAdaptors, EarthAndMoonFacts) {
     OBJHANDLE sun = oapiGetGbodyByName("Sun");
     ASSERT_TRUE(earth && moon && sun);
     // The Earth's axis is 23.44 degrees from the ecliptic pole.
-    EXPECT_CLOSE(AngleBetween(otk::RotationAxis(earth), VECTOR3{0, 0, 1}) / kDeg, 23.44, 0.01, 0);
+    EXPECT_CLOSE(AngleBetween(otk::RotationAxis(earth), VECTOR3{0, 0, 1}) / kRadPerDeg, 23.44, 0.01,
+                 0);
     // The prime meridian turns by 360.9856 degrees per day.
     const VECTOR3 A = otk::RotationAxis(earth);
     const VECTOR3 m0 = otk::MeridianAxis(earth, 61000.0);
     const VECTOR3 m1 = otk::MeridianAxis(earth, 61000.1);
-    const double turned = AngleInPlane(m1, m0, CrossProduct(A, m0)) / kDeg;
+    const double turned = AngleInPlane(m1, m0, CrossProduct(A, m0)) / kRadPerDeg;
     EXPECT_CLOSE(turned * 10, 360.9856, 0.0005, 0);
     // Cape Canaveral: latitude 28.5 N at the Earth's radius.
     OBJHANDLE cape = oapiGetObjectByName("Cape Canaveral");
@@ -239,8 +241,8 @@ TEST(SolarSystemAdaptors, EarthAndMoonFacts) {
     EXPECT_CLOSE(Length(p), oapiGetSize(earth), 1.0, 0);
     double lng, lat;
     otk::GetLngLat(p, A, m0, lng, lat);
-    EXPECT_CLOSE(lat / kDeg, 28.5, 0.2, 0);
-    EXPECT_CLOSE(lng / kDeg, -80.6, 0.3, 0);
+    EXPECT_CLOSE(lat / kRadPerDeg, 28.5, 0.2, 0);
+    EXPECT_CLOSE(lng / kRadPerDeg, -80.6, 0.3, 0);
     // Due-east motion on the equator heads 90 degrees.
     VECTOR3 eq = otk::GetSurfaceLocation(earth, 61000.0, 0.3, 0.0);
     VECTOR3 east = CrossProduct(A, eq);

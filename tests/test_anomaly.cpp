@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "tests/tolerance.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/orbit.h"
 
-namespace {
+using zaq::kRadPerDeg;
 
-constexpr double kDeg = M_PI / 180.0;
+namespace {
 
 // Runs f with ErrorLog on a scratch stream and returns what was written.
 template <typename F>
@@ -61,22 +62,22 @@ TEST(Kepler, PublishedExamples) {
     // Vallado, Fundamentals of Astrodynamics and Applications, Example 2-1: M = 235.4 deg,
     // e = 0.4 gives E = 220.512074767522 deg; Example 2-2: the same M (in radians) with e = 2.4
     // gives H = 1.601376144.
-    EXPECT_CLOSE(otk::mna2eca(235.4 * kDeg, 0.4) / kDeg, 220.512074767522, 5e-13, 0);
-    EXPECT_CLOSE(otk::mna2eca(235.4 * kDeg, 2.4), 1.601376144, 1e-9, 0);
+    EXPECT_CLOSE(otk::mna2eca(235.4 * kRadPerDeg, 0.4) / kRadPerDeg, 220.512074767522, 5e-13, 0);
+    EXPECT_CLOSE(otk::mna2eca(235.4 * kRadPerDeg, 2.4), 1.601376144, 1e-9, 0);
     // Curtis, Orbital Mechanics for Engineering Students, Examples 3.1 and 3.2: perigee 9600 km,
     // apogee 21000 km. At 120 deg E = 1.7281 rad and Me = 1.3601 rad; Me = 3.6029 rad gives
     // E = 3.4794 rad and 193.2 deg.
     const double e = (21000.0 - 9600.0) / (21000.0 + 9600.0);
-    EXPECT_CLOSE(otk::tra2eca(120 * kDeg, e), 1.7281, 5e-5, 0);
-    EXPECT_CLOSE(otk::tra2mna(120 * kDeg, e), 1.3601, 5e-5, 0);
+    EXPECT_CLOSE(otk::tra2eca(120 * kRadPerDeg, e), 1.7281, 5e-5, 0);
+    EXPECT_CLOSE(otk::tra2mna(120 * kRadPerDeg, e), 1.3601, 5e-5, 0);
     EXPECT_CLOSE(otk::mna2eca(3.6029, e), 3.4794, 5e-5, 0);
-    EXPECT_CLOSE(otk::mna2tra(3.6029, e) / kDeg, 193.2, 0.05, 0);
+    EXPECT_CLOSE(otk::mna2tra(3.6029, e) / kRadPerDeg, 193.2, 0.05, 0);
     // Curtis Example 3.5: perigee 6678 km at 15 km/s (mu 398600 km^3/s^2). At 100 deg
     // Mh = 11.279 rad; Mh = 40.690 rad gives F = 3.4631 rad and 107.78 deg.
     const double h = 6678.0 * 15.0, eh = h * h / (398600.0 * 6678.0) - 1.0;
-    EXPECT_CLOSE(otk::tra2mna(100 * kDeg, eh), 11.279, 5e-4, 0);
+    EXPECT_CLOSE(otk::tra2mna(100 * kRadPerDeg, eh), 11.279, 5e-4, 0);
     EXPECT_CLOSE(otk::mna2eca(40.690, eh), 3.4631, 5e-5, 0);
-    EXPECT_CLOSE(otk::mna2tra(40.690, eh) / kDeg, 107.78, 5e-3, 0);
+    EXPECT_CLOSE(otk::mna2tra(40.690, eh) / kRadPerDeg, 107.78, 5e-3, 0);
 }
 
 TEST(Kepler, EllipticGridRoundTripsAndGeometry) {

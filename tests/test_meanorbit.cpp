@@ -6,12 +6,14 @@
 #include <limits>
 
 #include "tests/tolerance.h"
+#include "zaq/constants.h"
 #include "zaq/orbit.h"
 #include "zaq/vector3.h"
 
+using zaq::kRadPerDeg;
+
 namespace {
 
-constexpr double kDeg = M_PI / 180.0;
 constexpr double kEpoch = 51544.5;
 constexpr double kA = 1.5e11;
 
@@ -49,10 +51,11 @@ VECTOR3 Rotate(const VECTOR3& v, const VECTOR3& k, double t) {
 }
 
 const Elem kCases[] = {
-    {0.0167, 0.1 * kDeg, 349 * kDeg, 114 * kDeg, 357 * kDeg, 0.9856 * kDeg},
-    {0.7, 63.4 * kDeg, 20 * kDeg, 270 * kDeg, 200 * kDeg, 2.0},
-    {0.0, 145 * kDeg, 100 * kDeg, 0.0, 10 * kDeg, 0.3},
-    {0.95, 5 * kDeg, 300 * kDeg, 45 * kDeg, 0.5 * kDeg, 0.05},
+    {0.0167, 0.1 * kRadPerDeg, 349 * kRadPerDeg, 114 * kRadPerDeg, 357 * kRadPerDeg,
+     0.9856 * kRadPerDeg},
+    {0.7, 63.4 * kRadPerDeg, 20 * kRadPerDeg, 270 * kRadPerDeg, 200 * kRadPerDeg, 2.0},
+    {0.0, 145 * kRadPerDeg, 100 * kRadPerDeg, 0.0, 10 * kRadPerDeg, 0.3},
+    {0.95, 5 * kRadPerDeg, 300 * kRadPerDeg, 45 * kRadPerDeg, 0.5 * kRadPerDeg, 0.05},
 };
 const MATRIX3 kTilted = FrameRows({0.6, 0.8, 0.0}, {-0.3, 0.2, 0.9});
 
@@ -60,7 +63,7 @@ TEST(MeanOrbit, PeriodOfOneRevolutionPerDayIsOneDay) {
     sMean m{};
     m.n = PI2;
     EXPECT_CLOSE(GetMeanOrbitPeriod(&m), 86400.0, 0, 1e-15);
-    m.n = 360.0 / 365.256363004 * kDeg;  // Earth's sidereal year
+    m.n = 360.0 / 365.256363004 * kRadPerDeg;  // Earth's sidereal year
     EXPECT_CLOSE(GetMeanOrbitPeriod(&m), 365.256363004 * 86400.0, 0, 1e-14);
     EXPECT_TRUE(std::isnan(GetMeanOrbitPeriod(nullptr)));
 }
@@ -199,7 +202,8 @@ TEST(MeanOrbit, FrameRowsAreXAxisPoleAndYAxis) {
     EXPECT_CLOSE(GetMeanOrbitPos(&m, kEpoch + 1.3).z, 0.0, 1e-3, 0);
 
     // Inclined 90 degrees with periapsis 90 degrees past the node: periapsis along the pole.
-    m = Record(1, {0.4, 90 * kDeg, 0.0, 90 * kDeg, 0.0, 1.0}, FrameRows({0, 1, 0}, {1, 0, 0}));
+    m = Record(1, {0.4, 90 * kRadPerDeg, 0.0, 90 * kRadPerDeg, 0.0, 1.0},
+               FrameRows({0, 1, 0}, {1, 0, 0}));
     GetMeanOrbitPosVel(&m, kEpoch, nullptr, nullptr, nullptr, &P, &Q);
     EXPECT_CLOSE(P, (VECTOR3{1, 0, 0}), 1e-15, 0);
 

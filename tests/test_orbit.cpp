@@ -8,13 +8,15 @@
 #include <string>
 
 #include "tests/tolerance.h"
+#include "zaq/constants.h"
 #include "zaq/hostsim.h"
 #include "zaq/orbit.h"
 #include "zaq/vector3.h"
 
+using zaq::kRadPerDeg;
+
 namespace {
 
-constexpr double kDeg = M_PI / 180.0;
 constexpr double kMuEarth = 3.986004418e14;
 
 // State from classical elements (true anomaly), perifocal frame rotated by 3-1-3 angles.
@@ -151,11 +153,11 @@ TEST(COrbitState, CurtisExample4_3) {
     COrbit o(VECTOR3{-6045e3, -3490e3, 2500e3}, VECTOR3{-3.457e3, 6.618e3, 2.533e3}, mu, 0);
     // The book rounds its intermediate results to four or five digits.
     EXPECT_CLOSE(std::sqrt(o.Par() * mu) / 1e6, 58310, 2, 0);  // h, km^2/s
-    EXPECT_CLOSE(o.Inc() / kDeg, 153.2, 0.05, 0);
-    EXPECT_CLOSE(o.LAN() / kDeg, 255.3, 0.05, 0);
+    EXPECT_CLOSE(o.Inc() / kRadPerDeg, 153.2, 0.05, 0);
+    EXPECT_CLOSE(o.LAN() / kRadPerDeg, 255.3, 0.05, 0);
     EXPECT_CLOSE(o.Ecc(), 0.1712, 0.00005, 0);
-    EXPECT_CLOSE(o.AgP() / kDeg, 20.07, 0.005, 0);
-    EXPECT_CLOSE(o.TrA() / kDeg, 28.45, 0.005, 0);
+    EXPECT_CLOSE(o.AgP() / kRadPerDeg, 20.07, 0.005, 0);
+    EXPECT_CLOSE(o.TrA() / kRadPerDeg, 28.45, 0.005, 0);
     EXPECT_CLOSE(o.SMa() / 1e3, 8788, 0.5, 0);
     EXPECT_CLOSE(o.OPe() / 3600, 2.278, 0.001, 0);
 }
@@ -169,10 +171,10 @@ TEST(COrbitState, ValladoExample2_5) {
     EXPECT_CLOSE(o.Par() / 1e3, 11067.790, 0.01, 0);
     EXPECT_CLOSE(o.SMa() / 1e3, 36127.343, 0.01, 0);
     EXPECT_CLOSE(o.Ecc(), 0.832853, 5e-7, 0);
-    EXPECT_CLOSE(o.Inc() / kDeg, 87.870, 0.001, 0);
-    EXPECT_CLOSE(o.LAN() / kDeg, 227.898, 0.0005, 0);
-    EXPECT_CLOSE(o.AgP() / kDeg, 53.38, 0.005, 0);
-    EXPECT_CLOSE(o.TrA() / kDeg, 92.335, 0.0005, 0);
+    EXPECT_CLOSE(o.Inc() / kRadPerDeg, 87.870, 0.001, 0);
+    EXPECT_CLOSE(o.LAN() / kRadPerDeg, 227.898, 0.0005, 0);
+    EXPECT_CLOSE(o.AgP() / kRadPerDeg, 53.38, 0.005, 0);
+    EXPECT_CLOSE(o.TrA() / kRadPerDeg, 92.335, 0.0005, 0);
 }
 
 TEST(COrbitState, ApsesCirclesAndFrames) {

@@ -7,16 +7,18 @@
 #include "tests/capture_log.h"
 #include "tests/tolerance.h"
 #include "zaq/adaptors.h"
+#include "zaq/constants.h"
 #include "zaq/hostsim.h"
 #include "zaq/lambert.h"
 #include "zaq/orbit.h"
+
+using zaq::kRadPerDeg;
 
 using zaq::test::CaptureErrorLog;
 
 namespace {
 
 constexpr double kMuEarth = 3.986004418e14;
-constexpr double kDeg = M_PI / 180;
 constexpr double kPark = 6378137.0 + 300e3;  // 300 km parking orbit
 
 // Circular orbit of radius r in the plane with normal (0, -sin tilt, cos tilt), at x at mjd.
@@ -44,7 +46,7 @@ TEST(Escape, BurnMatchesTangentialPeriapsisBurn) {
     const double analytic =
         std::sqrt(vinf * vinf + 2 * kMuEarth / kPark) - std::sqrt(kMuEarth / kPark);
     for (double angle = 0; angle < 360; angle += 25) {
-        VECTOR3 v{vinf * std::cos(angle * kDeg), vinf * std::sin(angle * kDeg), 0};
+        VECTOR3 v{vinf * std::cos(angle * kRadPerDeg), vinf * std::sin(angle * kRadPerDeg), 0};
         SCOPED_TRACE(angle);
         VECTOR3 dv{};
         COrbit escape;
@@ -53,8 +55,8 @@ TEST(Escape, BurnMatchesTangentialPeriapsisBurn) {
         EXPECT_LE(nu, PI2);
         EXPECT_TRUE(zaq::test::Near(Length(dv), analytic, 0, 1e-3));
         // The burn is along the orbit velocity at the burn point.
-        EXPECT_LT(AngleBetween(dv, park.VelByTrA(nu)), 0.5 * kDeg);
-        EXPECT_LT(AngleBetween(Asymptote(escape), v), 0.1 * kDeg);
+        EXPECT_LT(AngleBetween(dv, park.VelByTrA(nu)), 0.5 * kRadPerDeg);
+        EXPECT_LT(AngleBetween(Asymptote(escape), v), 0.1 * kRadPerDeg);
         EXPECT_TRUE(zaq::test::Near(escape.EscapeVelocity(), vinf, 1e-6, 1e-9));
 
         VECTOR3 dv2{};
@@ -63,20 +65,20 @@ TEST(Escape, BurnMatchesTangentialPeriapsisBurn) {
         EXPECT_LE(nu2, PI2);
         EXPECT_TRUE(zaq::test::Near(Length(dv2), analytic, 0, 1e-3));
         // Both find the same point: the periapsis of the escape hyperbola lies there.
-        EXPECT_LT(std::fabs(std::remainder(nu2 - nu, PI2)), 1 * kDeg);
+        EXPECT_LT(std::fabs(std::remainder(nu2 - nu, PI2)), 1 * kRadPerDeg);
     }
 }
 
 // For an inclined vinf the burn leaves the plane, and it can only cost more than the coplanar one.
 TEST(Escape, OutOfPlaneExcessCostsMore) {
     COrbit park = Circular(kPark, 0);
-    VECTOR3 v{3000 * std::cos(20 * kDeg), 0, 3000 * std::sin(20 * kDeg)};
+    VECTOR3 v{3000 * std::cos(20 * kRadPerDeg), 0, 3000 * std::sin(20 * kRadPerDeg)};
     VECTOR3 dv{};
     COrbit escape;
     EjectPosition(&park, v, kMuEarth, &dv, &escape);
     const double coplanar = std::sqrt(9e6 + 2 * kMuEarth / kPark) - std::sqrt(kMuEarth / kPark);
     EXPECT_GT(Length(dv), coplanar);
-    EXPECT_LT(AngleBetween(Asymptote(escape), v), 0.1 * kDeg);
+    EXPECT_LT(AngleBetween(Asymptote(escape), v), 0.1 * kRadPerDeg);
 }
 
 namespace {
@@ -102,9 +104,10 @@ TEST(Ignition, LeastDvTransLunarInjection) {
     const double mjd = 61000, arrival = mjd + 3;
     COrbit park = Circular(kPark, mjd);
     VECTOR3 pos = park.Position(), vel = park.Velocity();
-    VECTOR3 target = VECTOR3{std::cos(130 * kDeg), std::sin(130 * kDeg) * std::cos(0.5 * kDeg),
-                             std::sin(130 * kDeg) * std::sin(0.5 * kDeg)} *
-                     384400e3;
+    VECTOR3 target =
+        VECTOR3{std::cos(130 * kRadPerDeg), std::sin(130 * kRadPerDeg) * std::cos(0.5 * kRadPerDeg),
+                std::sin(130 * kRadPerDeg) * std::sin(0.5 * kRadPerDeg)} *
+        384400e3;
     VECTOR3 dv{};
     double x = 0;
     const std::string log =
@@ -129,7 +132,7 @@ TEST(Ignition, TargetOffThePlaneIsRefused) {
     COrbit park = Circular(kPark, mjd);
     VECTOR3 pos = park.Position(), vel = park.Velocity();
     auto tilted = [](double deg) {
-        return VECTOR3{-std::cos(deg * kDeg), 0, std::sin(deg * kDeg)} * 384400e3;
+        return VECTOR3{-std::cos(deg * kRadPerDeg), 0, std::sin(deg * kRadPerDeg)} * 384400e3;
     };
     VECTOR3 off = tilted(30), near = tilted(19);
     double x = 1;
@@ -193,7 +196,7 @@ TEST(ConicThroughPoint, ComputeOrbitParamsRecoversKnownConics) {
     const double rp = 7000e3;
     for (double e : {0.1, 0.5, 0.9, 1.3, 2.0}) {
         for (double nuDeg : {200.0, 250.0, 300.0, 340.0}) {
-            const double nu = nuDeg * kDeg;
+            const double nu = nuDeg * kRadPerDeg;
             if (e > 1 && std::cos(nu) <= -1 / e) continue;  // beyond the asymptote
             SCOPED_TRACE(testing::Message() << "e=" << e << " nu=" << nuDeg);
             const double a = rp / (1 - e), p = rp * (1 + e);
@@ -235,7 +238,7 @@ TEST(ConicThroughPoint, FindVelocityMatchesTheConic) {
     const double rp = 7000e3;
     for (double e : {0.2, 0.7, 1.5}) {
         for (double nuDeg : {30.0, 120.0, 250.0, 330.0}) {
-            const double nu = nuDeg * kDeg;
+            const double nu = nuDeg * kRadPerDeg;
             if (e > 1 && std::cos(nu) <= -1 / e) continue;
             SCOPED_TRACE(testing::Message() << "e=" << e << " nu=" << nuDeg);
             const double a = rp / (1 - e);
@@ -267,7 +270,7 @@ TEST(Sphere, GreatCircleTravelMatchesSphericalTrigonometry) {
         for (double hdg : {0.0, 45.0, 90.0, 200.0, 315.0})
             for (double d : {0.0, 0.1, 1.0, 2.5}) {
                 SCOPED_TRACE(testing::Message() << lat1 << " " << hdg << " " << d);
-                const double p1 = lat1 * kDeg, l1 = 0.3, t = hdg * kDeg;
+                const double p1 = lat1 * kRadPerDeg, l1 = 0.3, t = hdg * kRadPerDeg;
                 VECTOR3 start = FromLatLng(p1, l1) * 6.4e6;
                 const double p2 = std::asin(std::sin(p1) * std::cos(d) +
                                             std::cos(p1) * std::sin(d) * std::cos(t));
@@ -298,20 +301,20 @@ TEST(Sphere, GreatCircleTravelMatchesSphericalTrigonometry) {
 TEST(Sphere, HeadingRangesAndRotations) {
     VECTOR3 axis{0, 0, 1};
     // |tan c / tan dist| > 1 (c = 80 deg from the pole, 10 deg of travel): every heading.
-    VECTOR3 lowLat = FromLatLng(10 * kDeg, 0);
+    VECTOR3 lowLat = FromLatLng(10 * kRadPerDeg, 0);
     double lo = -1, hi = -1;
-    EXPECT_TRUE(GetRangeOfRotationByHeading(axis, lowLat, 10 * kDeg, 1.0, &lo, &hi));
+    EXPECT_TRUE(GetRangeOfRotationByHeading(axis, lowLat, 10 * kRadPerDeg, 1.0, &lo, &hi));
     EXPECT_EQ(lo, 0);
     EXPECT_EQ(hi, PI2);
     // From the equator, short travel: the arrival headings lie within the range found, and the
     // range is symmetric about north-south travel (headings 0 and pi are reachable, pi/2 too).
     VECTOR3 eq = FromLatLng(0, 0);
-    GetRangeOfRotationByHeading(axis, eq, 10 * kDeg, 0, &lo, &hi);
+    GetRangeOfRotationByHeading(axis, eq, 10 * kRadPerDeg, 0, &lo, &hi);
     EXPECT_GE(lo, 0);
     EXPECT_LE(hi, PI2);
     // No rotation when |sin a sin b'| exceeds |sin c|.
     double r1 = -1, r2 = -1;
-    VECTOR3 p = FromLatLng(80 * kDeg, 0);  // c = 10 deg
+    VECTOR3 p = FromLatLng(80 * kRadPerDeg, 0);  // c = 10 deg
     EXPECT_EQ(GetRotationByHeading(axis, p, M_PI / 2, M_PI / 2, &r1, &r2), 0);
     EXPECT_EQ(r1, -1);
     // Solutions found lie in [0, 2pi].

@@ -17,7 +17,9 @@ struct MATRIX3 {
     double m11, m12, m13, m21, m22, m23, m31, m32, m33;
 };
 
-inline VECTOR3 _V(double x, double y, double z) { return VECTOR3{x, y, z}; }
+inline VECTOR3 _V(double x, double y, double z) {
+    return VECTOR3{x, y, z};
+}
 
 typedef void* OBJHANDLE;
 typedef void* THRUSTER_HANDLE;

@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "zaq/constants.h"
 #include "zaq/host.h"
 
 namespace zaq::hostsim {
 
-/// Gravitational constant of the host, m^3 kg^-1 s^-2 (mass = GM / G).
-constexpr double kG = 6.67259e-11;
+using zaq::kG;  ///< the host's gravitational constant: a body's mass is its GM / kG
 
 /// MATRIX3 identity.
 MATRIX3 Identity();

@@ -13,25 +13,47 @@ inline VECTOR3 operator+(const VECTOR3& a, const VECTOR3& b) {
 inline VECTOR3 operator-(const VECTOR3& a, const VECTOR3& b) {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
-inline VECTOR3 operator-(const VECTOR3& a) { return {-a.x, -a.y, -a.z}; }
-inline VECTOR3 operator*(const VECTOR3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline VECTOR3 operator*(double s, const VECTOR3& a) { return {a.x * s, a.y * s, a.z * s}; }
-inline VECTOR3 operator/(const VECTOR3& a, double s) { return {a.x / s, a.y / s, a.z / s}; }
-inline VECTOR3& operator+=(VECTOR3& a, const VECTOR3& b) { return a = a + b; }
-inline VECTOR3& operator-=(VECTOR3& a, const VECTOR3& b) { return a = a - b; }
-inline VECTOR3& operator*=(VECTOR3& a, double s) { return a = a * s; }
+inline VECTOR3 operator-(const VECTOR3& a) {
+    return {-a.x, -a.y, -a.z};
+}
+inline VECTOR3 operator*(const VECTOR3& a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline VECTOR3 operator*(double s, const VECTOR3& a) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline VECTOR3 operator/(const VECTOR3& a, double s) {
+    return {a.x / s, a.y / s, a.z / s};
+}
+inline VECTOR3& operator+=(VECTOR3& a, const VECTOR3& b) {
+    return a = a + b;
+}
+inline VECTOR3& operator-=(VECTOR3& a, const VECTOR3& b) {
+    return a = a - b;
+}
+inline VECTOR3& operator*=(VECTOR3& a, double s) {
+    return a = a * s;
+}
 
 /// Scalar product.
-inline double dotp(const VECTOR3& a, const VECTOR3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline double dotp(const VECTOR3& a, const VECTOR3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 /// a x b.
 inline VECTOR3 CrossProduct(const VECTOR3& a, const VECTOR3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline double Length(const VECTOR3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+inline double Length(const VECTOR3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
 /// v / |v|.
-inline VECTOR3 unit(const VECTOR3& v) { return v / Length(v); }
+inline VECTOR3 unit(const VECTOR3& v) {
+    return v / Length(v);
+}
 /// Exchanges y and z: turns a host (left-handed) vector right-handed and back.
-inline VECTOR3 SwapYZ(const VECTOR3& v) { return {v.x, v.z, v.y}; }
+inline VECTOR3 SwapYZ(const VECTOR3& v) {
+    return {v.x, v.z, v.y};
+}
 
 /// x taken into [0, 2pi]: above 2pi fmod(x, 2pi), below 0 2pi - fmod(-x, 2pi); 2pi stays 2pi.
 inline double NormalizeAngle(double x) {

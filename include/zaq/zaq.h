@@ -2,6 +2,7 @@
 #pragma once
 
 #include "zaq/adaptors.h"
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/host.h"
 #include "zaq/lambert.h"

@@ -1,13 +1,36 @@
-# Installs the built library into a scratch prefix, then configures, builds and runs a consumer.
+# Installs the built project into a fresh prefix, then, from another working directory and with
+# no LD_LIBRARY_PATH or ZAQ_ROOT: checks that the installed libzaq does not need the standalone
+# host, runs the installed tool, and configures, builds and runs a consumer project.
 file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR}/elsewhere)
 set(prefix ${WORK_DIR}/prefix)
 function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH --unset=ZAQ_ROOT ${ARGN}
+                  WORKING_DIRECTORY ${WORK_DIR}/elsewhere
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}")
   endif()
+  set(out "${out}" PARENT_SCOPE)
 endfunction()
 run(${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${prefix})
+
+file(GLOB libzaq ${prefix}/lib*/libzaq.so)
+if(NOT libzaq)
+  message(FATAL_ERROR "no libzaq.so installed under ${prefix}")
+endif()
+run(readelf -d ${libzaq})
+if(out MATCHES "zaq_hostsim")
+  message(FATAL_ERROR "the installed libzaq depends on the standalone host:\n${out}")
+endif()
+
+if(WITH_TOOL)
+  run(${prefix}/bin/zaq ephem Moon --date 2026-12-08)
+  if(NOT out MATCHES "Moon relative to Earth")
+    message(FATAL_ERROR "the installed tool printed no ephemeris:\n${out}")
+  endif()
+endif()
+
 set(flags)
 if(SANITIZE)  # a sanitized library needs a sanitized program
   set(flags -DCMAKE_CXX_FLAGS=-fsanitize=address,undefined)
@@ -15,5 +38,5 @@ endif()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/build
     -DCMAKE_PREFIX_PATH=${prefix} ${flags})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${CMAKE_COMMAND} -E chdir ${WORK_DIR} ${WORK_DIR}/build/consumer)
-message(STATUS "consumer built and ran against ${prefix}")
+run(${WORK_DIR}/build/consumer)
+message(STATUS "installed tool and consumer ran from ${WORK_DIR}/elsewhere against ${prefix}")

@@ -105,7 +105,7 @@ TEST(ErrorReport, ThreeFormsWithQuotedReasons) {
 TEST(ErrorReport, MacrosNameThisFileAndLine) {
     const int line = __LINE__ + 1;
     const std::string s = CaptureErrorLog([] { ZAQ_ERROR("vtDot", "Invalid Size"); });
-    EXPECT_NE(s.find("test_tools.cpp, Line=" + std::to_string(line) +
+    EXPECT_NE(s.find("test_log.cpp, Line=" + std::to_string(line) +
                      ", Func=vtDot(): \"Invalid Size\"</font><br>\n"),
               std::string::npos)
         << s;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/run_tool.h"
+#include "tests/cli/run_tool.h"
 
 namespace {
 

@@ -3,15 +3,18 @@
 
 #include <cmath>
 
+#include "zaq/constants.h"
 #include "zaq/foundation.h"
 #include "zaq/orbit.h"
 #include "zaq/vector3.h"
+
+using zaq::kG;
+using zaq::kSecondsPerDay;
 
 namespace otk {
 
 namespace {
 
-constexpr double kG = 6.67259e-11;
 constexpr double kSelfSOI = 1.49597870691e13;  // 100 AU: a body's sphere about itself
 
 // R * Ry(theta), Ry the spin about the body's local y axis.
@@ -69,7 +72,7 @@ VECTOR3 SunTransit(void* body) {
 VECTOR3 MeridianAxis(void* body, double mjd) {
     // The rotation is extrapolated linearly from the current simulation time.
     const double theta = oapiGetPlanetCurrentRotation(body) +
-                         PI2 * 86400.0 * (mjd - oapiGetSimMJD()) / oapiGetPlanetPeriod(body);
+                         PI2 * kSecondsPerDay * (mjd - oapiGetSimMJD()) / oapiGetPlanetPeriod(body);
     const MATRIX3 Q = SpunFrame(body, theta);
     return VECTOR3{Q.m11, Q.m31, Q.m21};
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/run_tool.h"
+#include "tests/cli/run_tool.h"
 #include "zaq/hostsim.h"
 
 using zaq::test::Result;

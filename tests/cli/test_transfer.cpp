@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/run_tool.h"
+#include "tests/cli/run_tool.h"
 #include "zaq/adaptors.h"
 #include "zaq/hostsim.h"
 #include "zaq/orbit.h"
