@@ -1,5 +1,7 @@
 // The host simulator's published interface, as the library uses it.
 // Host vectors are left-handed: host (x, y, z) = right-handed (x, z, y).
+// libzaq leaves these functions unresolved: the simulator that loads the library provides them, or
+// a program links the standalone host (zaq::hostsim, include/zaq/hostsim.h) to run on its own.
 #pragma once
 
 #include <cstdint>
