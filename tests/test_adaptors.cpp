@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tests/host_world.h"
 #include "tests/tolerance.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
@@ -14,28 +15,25 @@
 
 using zaq::kAU;
 using zaq::kRadPerDeg;
+using zaq::test::Body;
 
 using namespace zaq::hostsim;
 
 namespace {
 
 // A body whose frame is turned by arbitrary angles, spinning once in 10 hours.
-struct TiltedWorld : ::testing::Test {
+struct TiltedWorld : zaq::test::HostWorld {
     OBJHANDLE body{};
+    TiltedWorld() : HostWorld(60000.0) {}
     void SetUp() override {
-        Reset();
-        SetSimMJD(60000.0);
-        BodyDesc b;
-        b.name = "Tilted";
-        b.mass = 5e24;
-        b.radius = 6e6;
+        HostWorld::SetUp();
+        BodyDesc b = Body("Tilted", 5e24, 6e6);
         const double a = 0.4, c = 1.1;  // about host x, then about host y
         const MATRIX3 rx{1, 0, 0, 0, std::cos(a), -std::sin(a), 0, std::sin(a), std::cos(a)};
         const MATRIX3 ry{std::cos(c), 0, std::sin(c), 0, 1, 0, -std::sin(c), 0, std::cos(c)};
         b.rotation.obliquity = MatrixProduct(ry, rx);
         b.rotation.period = 36000;
-        b.rotation.angle = 0.7;
-        b.rotation.epoch = 60000.0;
+        b.rotation.angle = 0.7;  // on the fixture's date
         body = AddBody(b);
         ASSERT_NE(body, nullptr);
     }
@@ -118,18 +116,9 @@ TEST_F(TiltedWorld, HeadingsFromTheSurfaceDirections) {
 
 TEST(SphereOfInfluence, LaplaceRadiusOnACircularOrbit) {
     Reset();
-    BodyDesc s;
-    s.name = "Star";
-    s.mass = 2e30;
-    OBJHANDLE star = AddBody(s);
+    OBJHANDLE star = AddBody(Body("Star", 2e30));
     const double r = 1.5e11, mu = kG * (2e30 + 6e24);
-    BodyDesc p;
-    p.name = "Planet";
-    p.mass = 6e24;
-    p.parent = star;
-    p.pos = {r, 0, 0};
-    p.vel = {0, 0, std::sqrt(mu / r)};
-    OBJHANDLE planet = AddBody(p);
+    OBJHANDLE planet = AddBody(Body("Planet", 6e24, 0, star, {r, 0, 0}, {0, 0, std::sqrt(mu / r)}));
     EXPECT_CLOSE(otk::CalculateSOI(planet, star), r * std::pow(6e24 / 2e30, 0.4), 0, 1e-12);
     EXPECT_EQ(otk::CalculateSOI(planet, planet), 1.49597870691e13);
     EXPECT_EQ(otk::CalculateSOI(nullptr, nullptr), 1.49597870691e13);

@@ -4,56 +4,31 @@
 #include <cmath>
 #include <cstring>
 
+#include "tests/host_world.h"
 #include "tests/tolerance.h"
 #include "zaq/hostsim.h"
 #include "zaq/vector3.h"
 
 using namespace zaq::hostsim;
+using zaq::test::Body;
+using zaq::test::Orbiting;
+using zaq::test::Vessel;
 
 namespace {
 
 // A star, a planet moving in a straight line, its moon on fixed elements, a vessel about the
 // moon and a second vessel docked to it.
-struct SmallWorld : ::testing::Test {
+struct SmallWorld : zaq::test::HostWorld {
     OBJHANDLE star, planet, moon, ship, tug;
+    SmallWorld() : HostWorld(60000.0) {}
     void SetUp() override {
-        Reset();
-        SetSimMJD(60000.0);
-        BodyDesc s;
-        s.name = "Star";
-        s.mass = 2e30;
-        s.radius = 7e8;
-        star = AddBody(s);
-        BodyDesc p;
-        p.name = "Planet";
-        p.mass = 6e24;
-        p.radius = 6.4e6;
-        p.parent = star;
-        p.pos = {1.5e11, 2e9, -3e10};
-        p.vel = {1e3, 0, 3e4};
-        p.epoch = 60000.0;
-        planet = AddBody(p);
-        BodyDesc m;
-        m.name = "Moon";
-        m.mass = 7e22;
-        m.radius = 1.7e6;
-        m.parent = planet;
-        m.motion = Motion::Elements;
-        m.elements = {3.8e8, 0.05, 0.1, 0.3, 0.9, 2.0};
-        m.epoch = 60000.0;
-        moon = AddBody(m);
-        VesselDesc v;
-        v.name = "Ship";
-        v.gravityRef = moon;
-        v.pos = {2e6, 1e5, -3e5};
-        v.vel = {10, 1600, -20};
-        v.mass = 20000;
-        v.dockCount = 2;
-        ship = AddVessel(v);
-        v.name = "Tug";
-        v.dockCount = 1;
-        v.mass = 5000;
-        tug = AddVessel(v);
+        HostWorld::SetUp();
+        star = AddBody(Body("Star", 2e30, 7e8));
+        planet = AddBody(Body("Planet", 6e24, 6.4e6, star, {1.5e11, 2e9, -3e10}, {1e3, 0, 3e4}));
+        moon = AddBody(Orbiting("Moon", 7e22, 1.7e6, planet, {3.8e8, 0.05, 0.1, 0.3, 0.9, 2.0}));
+        const VECTOR3 pos{2e6, 1e5, -3e5}, vel{10, 1600, -20};
+        ship = AddVessel(Vessel("Ship", moon, 20000, 2, pos, vel));
+        tug = AddVessel(Vessel("Tug", moon, 5000, 1, pos, vel));
         ASSERT_TRUE(star && planet && moon && ship && tug) << LastError();
         ASSERT_TRUE(Dock(ship, 1, tug, 0));
     }
@@ -113,16 +88,10 @@ TEST_F(SmallWorld, StatesComposeAlongTheParentChain) {
 }
 
 TEST_F(SmallWorld, HostFrameHasNorthOnY) {
-    // An orbit inclined 90 degrees with its node on x, at periapsis 90 degrees past the node,
-    // lies over the right-handed +z axis: the host's +y.
-    BodyDesc b;
-    b.name = "Polar";
-    b.mass = 1e10;
-    b.parent = planet;
-    b.motion = Motion::Elements;
-    b.elements = {1e7, 0.1, M_PI / 2, 0.0, M_PI / 2, M_PI / 2};  // mean anomaly 0
-    b.epoch = oapiGetSimMJD();
-    OBJHANDLE h = AddBody(b);
+    // An orbit inclined 90 degrees with its node on x, at periapsis (mean anomaly 0) 90 degrees
+    // past the node, lies over the right-handed +z axis: the host's +y.
+    OBJHANDLE h =
+        AddBody(Orbiting("Polar", 1e10, 0, planet, {1e7, 0.1, M_PI / 2, 0.0, M_PI / 2, M_PI / 2}));
     ASSERT_NE(h, nullptr) << LastError();
     VECTOR3 r;
     oapiGetRelativePos(h, planet, &r);
@@ -130,14 +99,8 @@ TEST_F(SmallWorld, HostFrameHasNorthOnY) {
 }
 
 TEST_F(SmallWorld, BasesTurnWithTheirBody) {
-    BodyDesc b;
-    b.name = "Spinner";
-    b.mass = 1e20;
-    b.radius = 1000;
-    b.parent = star;
+    BodyDesc b = Body("Spinner", 1e20, 1000, star);  // at angle 0 on the fixture's date
     b.rotation.period = 86400;
-    b.rotation.angle = 0;
-    b.rotation.epoch = 60000.0;
     OBJHANDLE body = AddBody(b);
     OBJHANDLE equator = AddBase("Equator", body, 0.0, 0.0);
     OBJHANDLE pole = AddBase("Pole", body, 0.0, M_PI / 2, 2000);
@@ -170,10 +133,7 @@ TEST_F(SmallWorld, BasesTurnWithTheirBody) {
 }
 
 TEST_F(SmallWorld, VesselsDockingAndThrusters) {
-    VesselDesc v;
-    v.name = "Engine";
-    v.gravityRef = planet;
-    v.mass = 1000;
+    VesselDesc v = Vessel("Engine", planet, 1000);
     v.propellants = {{500, 400, 0.9}};
     v.thrusters = {{{0, 0, 1}, 1000, 2000, 0}, {{0, 0, 1}, 3000, 4000, -1}};
     v.groups = {{THGROUP_MAIN, {0, 1}}};

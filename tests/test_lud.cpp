@@ -11,11 +11,7 @@
 #include "tests/tolerance.h"
 #include "zaq/linalg.h"
 
-using zaq::test::CaptureErrorLog;
-using zaq::test::CaptureStream;
-using zaq::test::Elements;
-using zaq::test::Hex;
-using zaq::test::LogBodies;
+using namespace zaq::test;
 
 namespace {
 
@@ -98,7 +94,7 @@ TEST(LUD, StatusesAndMessages) {
 
 TEST(LUD, SolvesAndTheirRefusals) {
     std::mt19937 rng(11);
-    const std::vector<double> v = zaq::test::RandomMatrix(5, rng);
+    const std::vector<double> v = RandomMatrix(5, rng);
     const CMatrix a(5, 5, v.data());
     const LUD lud(a);
     ASSERT_TRUE(lud.isOk());
@@ -118,7 +114,7 @@ TEST(LUD, SolvesAndTheirRefusals) {
     CMatrix inv(5, 5);
     inv.Identity();
     ASSERT_TRUE(lud.Solve(inv, inv));
-    const auto ref = zaq::test::RefInverse(zaq::test::ToDense(v, 5, 5));
+    const auto ref = RefInverse(ToDense(v, 5, 5));
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j)
             EXPECT_CLOSE(inv(i, j), static_cast<double>(ref[i][j]), 1e-14, 1e-12);
@@ -164,7 +160,7 @@ TEST(GaussJordan, InvertsAndSolvesInPlace) {
 
     std::mt19937 rng(5);
     for (int n : {1, 3, 8}) {
-        const std::vector<double> v = zaq::test::RandomMatrix(n, rng);
+        const std::vector<double> v = RandomMatrix(n, rng);
         CMatrix m(n, n, v.data()), b(n, 2);
         for (int i = 0; i < n; ++i) {
             b(i, 0) = 1.0;
@@ -172,7 +168,7 @@ TEST(GaussJordan, InvertsAndSolvesInPlace) {
         }
         const CMatrix rhs(b);
         ASSERT_EQ(GaussJordan(m, b), 0);
-        const auto inv = zaq::test::RefInverse(zaq::test::ToDense(v, n, n));
+        const auto inv = RefInverse(ToDense(v, n, n));
         for (int i = 0; i < n; ++i)
             for (int c = 0; c < 2; ++c) {
                 long double x = 0;

@@ -12,11 +12,7 @@
 #include "tests/tolerance.h"
 #include "zaq/linalg.h"
 
-using zaq::test::CaptureErrorLog;
-using zaq::test::CaptureStream;
-using zaq::test::Elements;
-using zaq::test::Hex;
-using zaq::test::LogBodies;
+using namespace zaq::test;
 
 namespace {
 
@@ -306,13 +302,13 @@ TEST(Matrix, TwoByTwoDeterminantNeedsNoFactorisation) {
 TEST(Matrix, RandomSystemsAgreeWithIndependentElimination) {
     std::mt19937 rng(20240601);
     for (int n = 1; n <= 12; ++n) {
-        const std::vector<double> values = zaq::test::RandomMatrix(n, rng);
+        const std::vector<double> values = RandomMatrix(n, rng);
         const CMatrix a(n, n, values.data());
-        const auto dense = zaq::test::ToDense(values, n, n);
-        const double det = static_cast<double>(zaq::test::RefDet(dense));
+        const auto dense = ToDense(values, n, n);
+        const double det = static_cast<double>(RefDet(dense));
         EXPECT_CLOSE(mtDet(a), det, 0, 1e-10) << "n=" << n;
 
-        const auto inv = zaq::test::RefInverse(dense);
+        const auto inv = RefInverse(dense);
         const CMatrix ia = mxInv(a);
         CMatrix gj(a);
         ASSERT_EQ(GaussJordanInverse(gj), 0);
@@ -366,10 +362,8 @@ TEST(Matrix, SelfTestMatricesInvertToIdentities) {
                 }
             }
     }
-    const double detA =
-        static_cast<double>(zaq::test::RefDet(zaq::test::ToDense({kA, kA + 16}, 4, 4)));
-    const double detB =
-        static_cast<double>(zaq::test::RefDet(zaq::test::ToDense({kB, kB + 16}, 4, 4)));
+    const double detA = static_cast<double>(RefDet(ToDense({kA, kA + 16}, 4, 4)));
+    const double detB = static_cast<double>(RefDet(ToDense({kB, kB + 16}, 4, 4)));
     EXPECT_CLOSE(mtDet(A), detA, 0, 1e-13);
     EXPECT_CLOSE(mtDet(B), detB, 0, 1e-13);
     EXPECT_CLOSE(mtDet(C), detA * detB, 0, 1e-12);
@@ -449,7 +443,7 @@ TEST(Matrix, PrincipalMinorsAndPositiveDefiniteness) {
     EXPECT_FALSE(CMatrix(2, 2, indefinite).isPositiveDefinite());
 
     std::mt19937 rng(3);
-    const std::vector<double> v = zaq::test::RandomMatrix(6, rng);
+    const std::vector<double> v = RandomMatrix(6, rng);
     CVector d;
     ASSERT_TRUE(mtPrincipalMinors(d, CMatrix(6, 6, v.data())));
     ASSERT_EQ(d.Size(), 6);
@@ -457,8 +451,7 @@ TEST(Matrix, PrincipalMinorsAndPositiveDefiniteness) {
         std::vector<double> block;
         for (int i = 0; i < k; ++i)
             for (int j = 0; j < k; ++j) block.push_back(v[j + i * 6]);
-        const double expected =
-            static_cast<double>(zaq::test::RefDet(zaq::test::ToDense(block, k, k)));
+        const double expected = static_cast<double>(RefDet(ToDense(block, k, k)));
         EXPECT_CLOSE(d[k - 1], expected, 1e-12, 1e-10) << "k=" << k;
     }
     ASSERT_TRUE(mtPrincipalMinors(d, CMatrix()));

@@ -5,32 +5,27 @@
 #include <cmath>
 #include <set>
 
+#include "tests/host_world.h"
 #include "tests/tolerance.h"
 #include "zaq/adaptors.h"
 #include "zaq/hostsim.h"
 #include "zaq/vector3.h"
 
 using namespace zaq::hostsim;
+using zaq::test::Body;
+using zaq::test::Vessel;
 
 namespace {
 
-struct Propulsion : ::testing::Test {
+struct Propulsion : zaq::test::HostWorld {
     OBJHANDLE planet{}, engine{}, tank{}, pod{};
     VESSEL* ev = nullptr;
     void SetUp() override {
-        Reset();
-        BodyDesc b;
-        b.name = "Planet";
-        b.mass = 6e24;
-        b.radius = 6.4e6;
-        planet = AddBody(b);
+        HostWorld::SetUp();
+        planet = AddBody(Body("Planet", 6e24, 6.4e6));
         // Two main engines, 1000 N at 2000 m/s and 3000 N at 4000 m/s, pointing along +z and
         // tilted in x; a retro engine fed by a propellant of efficiency 0.9.
-        VesselDesc v;
-        v.name = "Engine";
-        v.gravityRef = planet;
-        v.pos = {7e6, 0, 0};
-        v.mass = 10000;
+        VesselDesc v = Vessel("Engine", planet, 10000, 2, {7e6, 0, 0});
         v.propellants = {{5000, 4000, 0.9}};
         v.thrusters = {{{0, 0, 1}, 1000, 2000, -1},
                        {{0, 0, 2}, 3000, 4000, -1},
@@ -38,17 +33,9 @@ struct Propulsion : ::testing::Test {
                        {{1, 0, 0}, 0, 3000, 0}};
         v.groups = {{THGROUP_MAIN, {0, 1}}, {THGROUP_RETRO, {2}}, {THGROUP_HOVER, {3}}};
         v.attitude = {0, 0, 1, 0, 1, 0, -1, 0, 0};  // vessel +z -> global +x
-        v.dockCount = 2;
         engine = AddVessel(v);
-        VesselDesc t;
-        t.name = "Tank";
-        t.gravityRef = planet;
-        t.mass = 3000;
-        t.dockCount = 2;
-        tank = AddVessel(t);
-        t.name = "Pod";
-        t.mass = 1000;
-        pod = AddVessel(t);
+        tank = AddVessel(Vessel("Tank", planet, 3000, 2));
+        pod = AddVessel(Vessel("Pod", planet, 1000, 2));
         ASSERT_TRUE(engine && tank && pod) << LastError();
         ev = oapiGetVesselInterface(engine);
     }
@@ -103,21 +90,10 @@ TEST_F(Propulsion, AssembliesAreWalkedOnce) {
 TEST_F(Propulsion, StarOfDockedVesselsFillsButNeverOverflowsTheArray) {
     // A hub with four ports, each holding a vessel: the array has exactly the vessel count.
     Reset();
-    BodyDesc b;
-    b.name = "P";
-    b.mass = 1;
-    OBJHANDLE p = AddBody(b);
-    VesselDesc v;
-    v.gravityRef = p;
-    v.mass = 1;
-    v.name = "Hub";
-    v.dockCount = 4;
-    OBJHANDLE hub = AddVessel(v);
-    v.dockCount = 1;
-    for (int i = 0; i < 4; ++i) {
-        v.name = "Spoke" + std::to_string(i);
-        ASSERT_TRUE(Dock(hub, i, AddVessel(v), 0));
-    }
+    OBJHANDLE p = AddBody(Body("P", 1));
+    OBJHANDLE hub = AddVessel(Vessel("Hub", p, 1, 4));
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(Dock(hub, i, AddVessel(Vessel("Spoke" + std::to_string(i), p, 1, 1)), 0));
     int count = 0;
     void** all = otk::GetSuperStructure(oapiGetVesselInterface(hub), count);
     EXPECT_EQ(count, 5);
@@ -150,17 +126,9 @@ TEST_F(Propulsion, RocketEquation) {
 TEST_F(Propulsion, TargetsCycleBothWays) {
     OBJHANDLE base1 = AddBase("Alpha", planet, 0.1, 0.2);
     OBJHANDLE base2 = AddBase("Beta", planet, 0.3, 0.4);
-    BodyDesc b;
-    b.name = "Other";
-    b.mass = 1e20;
-    b.pos = {1e9, 0, 0};
-    OBJHANDLE other = AddBody(b);
-    VesselDesc v;
-    v.name = "Far";
-    v.gravityRef = other;
-    v.mass = 1;
-    AddVessel(v);
-    v.name = "Landed";
+    OBJHANDLE other = AddBody(Body("Other", 1e20, 0, nullptr, {1e9, 0, 0}));
+    AddVessel(Vessel("Far", other, 1));
+    VesselDesc v = Vessel("Landed", other, 1);
     v.surfaceRef = planet;
     OBJHANDLE landed = AddVessel(v);
     ASSERT_TRUE(SetFocus(engine));
@@ -175,8 +143,5 @@ TEST_F(Propulsion, TargetsCycleBothWays) {
     EXPECT_EQ(otk::GetTarget(planet, pod, -1), tank);
     EXPECT_EQ(otk::GetTarget(planet, engine, 1), base1);  // the focus is no entry
     Reset();
-    BodyDesc lone;
-    lone.name = "Lone";
-    lone.mass = 1;
-    EXPECT_EQ(otk::GetTarget(AddBody(lone), nullptr, 1), nullptr);
+    EXPECT_EQ(otk::GetTarget(AddBody(Body("Lone", 1)), nullptr, 1), nullptr);
 }

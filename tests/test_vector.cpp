@@ -10,10 +10,7 @@
 #include "tests/tolerance.h"
 #include "zaq/linalg.h"
 
-using zaq::test::CaptureErrorLog;
-using zaq::test::CaptureStream;
-using zaq::test::Hex;
-using zaq::test::LogBodies;
+using namespace zaq::test;
 
 namespace {
 
