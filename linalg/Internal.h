@@ -43,15 +43,7 @@ void CopyArray(T* out, const T* in, int n) {
     for (int i = 0; i < n; ++i) out[i] = in[i];
 }
 
-// Element loops of the twin vector classes CVector and CVectorInt.
-
-/// ResizeArray(n), then n values copied from src (when src is not null).
-template <typename T>
-bool AssignArray(int& size, T*& data, int n, const T* src) {
-    const bool ok = ResizeArray(size, data, n);
-    if (src) CopyArray(data, src, size);
-    return ok;
-}
+// Element loops of zaq::BasicVector, the body of CVector and CVectorInt.
 
 /// data[i] = op(data[i], other[i]) when the sizes agree; false (nothing changed) otherwise.
 template <typename T, typename Op>
@@ -78,7 +70,7 @@ bool EqualArrays(int size, const T* data, int otherSize, const T* other) {
 // Module-wide objects. Each is a function-local static: it exists from its first use and is
 // destroyed when the module unloads.
 
-/// The shared empty vector, emptied again on every call (see Vector.cpp).
+/// The shared empty vector: SharedEmpty<CVector>() (see BasicVector.h).
 CVector& SharedEmptyVector();
 /// The shared work vector of the vector-valued matrix wrappers.
 CVector& SharedWorkVector();

@@ -8,103 +8,87 @@
 class CMatrix;
 class LUD;
 
-/// Heap-allocated vector of doubles. The vector owns its array; copies duplicate it.
-class CVector {
+namespace zaq {
+
+/// What CVector (T = double) and CVectorInt (T = int) share: an array of T that the vector owns
+/// and its size-checked operations. Self is the vector class itself. The library defines the
+/// members for those two classes only.
+template <typename T, typename Self>
+class BasicVector {
 public:
-    CVector();
+    /// Empty: size 0, no array.
+    BasicVector();
     /// n elements, all 0.
-    explicit CVector(int n);
+    explicit BasicVector(int n);
     /// n elements copied from values.
-    CVector(int n, const double* values);
-    CVector(const CVector& v);
-    ~CVector();
+    BasicVector(int n, const T* values);
+    /// Copies duplicate the array.
+    BasicVector(const BasicVector& v);
 
     /// Keeps the values when n is the current size; otherwise n zeros (no array for n <= 0).
     void ReSize(int n);
     /// ReSize(n), then copies n values.
-    void Read(int n, const double* values);
+    void Read(int n, const T* values);
     /// The same as Read(n, values).
-    void Define(int n, const double* values);
-    /// ReSize(n), then takes n further double arguments as the elements.
+    void Define(int n, const T* values);
+    /// ReSize(n), then takes n further T arguments as the elements.
     void Define(int n, ...);
     /// The array (null when empty).
-    const double* Read() const { return data; }
-    double* Write() { return data; }
+    const T* Read() const { return data; }
+    T* Write() { return data; }
     /// Copies all elements to out when n equals the size; otherwise reports and copies nothing.
-    void Write(int n, double* out) const;
+    void Write(int n, T* out) const;
     int Size() const { return size; }
     /// True when the size is 0.
     bool isNull() const { return size == 0; }
     /// Element i, unchecked.
-    double& operator[](int i) { return data[i]; }
-    double operator[](int i) const { return data[i]; }
+    T& operator[](int i) { return data[i]; }
+    T operator[](int i) const { return data[i]; }
     /// Sets every element to 0.
     void Null();
-    /// Divides every element by the vector's length (NaN elements for a zero vector).
-    void Normalize();
     /// Writes the elements as log lines on file, split into lines of about 128 characters.
     void Print(FILE* file, const char* label) const;
 
     /// On a size mismatch these report and return the shared empty vector, this unchanged.
-    CVector& operator+=(const CVector& v);
-    CVector& operator-=(const CVector& v);
-    CVector& operator*=(const double& x);
-    CVector& operator/=(const double& x);
-    CVector& operator=(const CVector& v);
-    bool operator==(const CVector& v) const;
-    bool operator!=(const CVector& v) const;
+    Self& operator+=(const Self& v);
+    Self& operator-=(const Self& v);
+    Self& operator*=(const T& x);
+    Self& operator/=(const T& x);
+    bool operator==(const Self& v) const;
+    bool operator!=(const Self& v) const;
     /// On a size mismatch these report and return an empty vector.
-    CVector operator+(const CVector& v) const;
-    CVector operator-(const CVector& v) const;
-    CVector operator-() const;
-    CVector operator*(const double& x) const;
-    CVector operator/(const double& x) const;
+    Self operator+(const Self& v) const;
+    Self operator-(const Self& v) const;
+    Self operator-() const;
+    Self operator*(const T& x) const;
+    Self operator/(const T& x) const;
+
+protected:
+    /// Resizes only when the sizes differ, then copies the elements.
+    BasicVector& operator=(const BasicVector& v);
+    /// A BasicVector exists only as the base of its Self.
+    ~BasicVector();
 
 private:
     int size;
-    double* data;
+    T* data;
+};
+
+}  // namespace zaq
+
+/// Heap-allocated vector of doubles. The vector owns its array; copies (construction and
+/// assignment) duplicate it.
+class CVector : public zaq::BasicVector<double, CVector> {
+public:
+    using BasicVector::BasicVector;
+    /// Divides every element by the vector's length (NaN elements for a zero vector).
+    void Normalize();
 };
 
 /// Heap-allocated vector of ints: CVector's twin without Normalize; division truncates.
-class CVectorInt {
+class CVectorInt : public zaq::BasicVector<int, CVectorInt> {
 public:
-    CVectorInt();
-    explicit CVectorInt(int n);
-    CVectorInt(int n, const int* values);
-    CVectorInt(const CVectorInt& v);
-    ~CVectorInt();
-
-    void ReSize(int n);
-    void Read(int n, const int* values);
-    void Define(int n, const int* values);
-    /// ReSize(n), then takes n further int arguments as the elements.
-    void Define(int n, ...);
-    const int* Read() const { return data; }
-    int* Write() { return data; }
-    void Write(int n, int* out) const;
-    int Size() const { return size; }
-    bool isNull() const { return size == 0; }
-    int& operator[](int i) { return data[i]; }
-    int operator[](int i) const { return data[i]; }
-    void Null();
-    void Print(FILE* file, const char* label) const;
-
-    CVectorInt& operator+=(const CVectorInt& v);
-    CVectorInt& operator-=(const CVectorInt& v);
-    CVectorInt& operator*=(const int& x);
-    CVectorInt& operator/=(const int& x);
-    CVectorInt& operator=(const CVectorInt& v);
-    bool operator==(const CVectorInt& v) const;
-    bool operator!=(const CVectorInt& v) const;
-    CVectorInt operator+(const CVectorInt& v) const;
-    CVectorInt operator-(const CVectorInt& v) const;
-    CVectorInt operator-() const;
-    CVectorInt operator*(const int& x) const;
-    CVectorInt operator/(const int& x) const;
-
-private:
-    int size;
-    int* data;
+    using BasicVector::BasicVector;
 };
 
 /// Sum of the products of corresponding elements; 0 (reported) on a size mismatch.
