@@ -8,5 +8,6 @@
 #include "zaq/lambert.h"
 #include "zaq/linalg.h"
 #include "zaq/orbit.h"
+#include "zaq/sol.h"
 #include "zaq/solvers.h"
 #include "zaq/vector3.h"

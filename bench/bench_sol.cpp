@@ -1,0 +1,71 @@
+// The Moon's interpolated state from the solar-system model on an advancing clock, against a
+// call of the Moon's ephemeris module at the same dates (ns per call).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "zaq/adaptors.h"
+#include "zaq/hostsim.h"
+#include "zaq/sol.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kStep = 60.0 / 86400.0;  // one minute per call, a propagator's pace
+constexpr long kDates = 1 << 20;          // two years of minutes before the clock wraps
+
+// The model set up once, in a scratch directory holding a copy of the installation's Config/.
+struct Moon {
+    CSol sol;
+    int id = -1;
+    double mjd0 = 0;
+    Moon() {
+        const fs::path home = fs::current_path();
+        char name[] = "/tmp/zaq_bench_sol_XXXXXX";
+        const fs::path dir = mkdtemp(name);
+        fs::copy(fs::path(__FILE__).parent_path().parent_path() / "data/Config", dir / "Config");
+        fs::current_path(dir);
+        mjd0 = zaq::hostsim::MjdFromUTC(2024, 1, 1);
+        zaq::hostsim::LoadSolarSystem(mjd0);
+        if (sol.Setup("Config/Sol.cfg", 0.1, nullptr) != 0) std::abort();
+        id = sol.GetId("Moon");
+        fs::current_path(home);
+        fs::remove_all(dir);
+    }
+    double Date(long k) const { return mjd0 + kStep * static_cast<double>(k % kDates); }
+};
+
+Moon& TheMoon() {
+    static Moon moon;
+    return moon;
+}
+
+void BM_MoonInterpolated(benchmark::State& st) {
+    Moon& m = TheMoon();
+    VECTOR3 p, v;
+    long k = 0;
+    for (auto _ : st) {
+        m.sol.GetIpPosVel(m.id, m.Date(k++), &p, &v);
+        benchmark::DoNotOptimize(p);
+        benchmark::DoNotOptimize(v);
+    }
+}
+BENCHMARK(BM_MoonInterpolated);
+
+void BM_MoonModule(benchmark::State& st) {
+    Moon& m = TheMoon();
+    CELBODY* module = oapiGetCelbodyInterface(m.sol.GetHandle(m.id));
+    VECTOR3 p, v;
+    long k = 0;
+    for (auto _ : st) {
+        otk::CelBody_RH(module, m.Date(k++), EPHEM_TRUEPOS | EPHEM_TRUEVEL, &p, &v);
+        benchmark::DoNotOptimize(p);
+        benchmark::DoNotOptimize(v);
+    }
+}
+BENCHMARK(BM_MoonModule);
+
+}  // namespace
