@@ -1,7 +1,5 @@
 #include "apps/mission.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -111,19 +109,9 @@ void StateAbout(OBJHANDLE body, OBJHANDLE ref, double mjd, VECTOR3* pos, VECTOR3
     otk::RH_oapiGetRelativeVel(body, ref, vel);
 }
 
-bool ParseSolver(const std::string& name, LambertSolver* solver) {
-    for (LambertSolver s :
-         {LambertSolver::G, LambertSolver::PN, LambertSolver::UB, LambertSolver::UN})
-        if (strcasecmp(name.c_str(), SolverName(s)) == 0) {
-            *solver = s;
-            return true;
-        }
-    return false;
-}
-
 bool SolverArgument(const char* command, const std::string& name, bool longWay,
                     LambertSolver* solver) {
-    if (!ParseSolver(name, solver)) {
+    if (!otk::ParseLambertSolver(name.c_str(), solver)) {
         Fail(command, "unknown Lambert solver '%s' (G, PN, UB or UN)", name.c_str());
         return false;
     }
@@ -132,20 +120,6 @@ bool SolverArgument(const char* command, const std::string& name, bool longWay,
         return false;
     }
     return true;
-}
-
-const char* SolverName(LambertSolver solver) {
-    switch (solver) {
-        case LambertSolver::G:
-            return "G";
-        case LambertSolver::PN:
-            return "PN";
-        case LambertSolver::UB:
-            return "UB";
-        case LambertSolver::UN:
-            return "UN";
-    }
-    return "?";
 }
 
 namespace {
@@ -204,22 +178,7 @@ bool SolveArc(const BodyPair& pair, double depart, double arrive, LambertSolver 
     StateAbout(pair.to, pair.ref, arrive, &a.r2, &a.v2);
     const double t = (arrive - depart) * zaq::kSecondsPerDay;
     const double dir = longWay ? -1.0 : 1.0;
-    switch (solver) {
-        case LambertSolver::G:
-            // Gauss's method joins the short way only.
-            a.status =
-                longWay ? -98 : otk::LambertG(a.r1, a.r2, t, pair.mu, warm, &a.vDepart, &a.vArrive);
-            break;
-        case LambertSolver::PN:
-            a.status = otk::LambertPN(a.r1, a.r2, t, dir, pair.mu, warm, &a.vDepart, &a.vArrive);
-            break;
-        case LambertSolver::UB:
-            a.status = otk::LambertUB(a.r1, a.r2, t, dir, pair.mu, warm, 0, &a.vDepart, &a.vArrive);
-            break;
-        case LambertSolver::UN:
-            a.status = otk::LambertUN(a.r1, a.r2, t, dir, pair.mu, warm, &a.vDepart, &a.vArrive);
-            break;
-    }
+    a.status = otk::Lambert(solver, a.r1, a.r2, t, dir, pair.mu, warm, &a.vDepart, &a.vArrive);
     const bool ok = a.status > 0;
     // The universal-variable solvers stop once the flight time is within 1e-6 of t: over an
     // interplanetary arc that is tens of seconds, hundreds of kilometres at arrival. Newton

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "zaq/host.h"
+#include "zaq/lambert.h"
 
 namespace zaq::app {
 
@@ -27,13 +28,11 @@ OBJHANDLE DefaultReference(OBJHANDLE obj);
 /// module when ref is its parent, otherwise from the host at that date.
 void StateAbout(OBJHANDLE body, OBJHANDLE ref, double mjd, VECTOR3* pos, VECTOR3* vel);
 
-enum class LambertSolver { G, PN, UB, UN };
-/// "G", "PN", "UB" or "UN" (any case); false for anything else.
-bool ParseSolver(const std::string& name, LambertSolver* solver);
-/// The --solver argument with --long; otherwise the one-line error and false.
+using otk::LambertSolver;
+/// The --solver argument ("G", "PN", "UB" or "UN", any case) with --long; otherwise the one-line
+/// error and false.
 bool SolverArgument(const char* command, const std::string& name, bool longWay,
                     LambertSolver* solver);
-const char* SolverName(LambertSolver solver);
 
 /// The two ends of a transfer and the body whose gravity shapes it.
 struct BodyPair {

@@ -232,7 +232,7 @@ int RunPorkchop(const PorkchopArgs& args, const Options& opts) {
     if (!WriteCsv(csv, cells)) return Fail(kCommand, "cannot write %s", csv.c_str());
     std::printf("%s -> %s about %s: %d x %d grid, Lambert %s, %s way, %d of %d cells converged\n",
                 pair.fromName.c_str(), pair.toName.c_str(), pair.refName.c_str(), n, n,
-                SolverName(solver), args.longWay ? "long" : "short", converged, n * n);
+                otk::LambertSolverName(solver), args.longWay ? "long" : "short", converged, n * n);
     std::printf(
         "Minimum C3 %s km^2/s^2: depart %s, time of flight %s days, arrive %s,\n"
         "  v-inf departure %s km/s, arrival %s km/s\n",

@@ -122,7 +122,7 @@ void PrintTable(const Plan& p) {
         PrintRow("delta-v", Km(Length(a.vinfDepart)) + " km/s", KmVector(a.vinfDepart) + " km/s");
     } else {
         std::printf("%s -> %s about %s: Lambert %s%s, %s way\n", p.pair.fromName.c_str(),
-                    p.pair.toName.c_str(), p.pair.refName.c_str(), SolverName(p.solver),
+                    p.pair.toName.c_str(), p.pair.refName.c_str(), otk::LambertSolverName(p.solver),
                     p.arc.refined ? " (refined by PN)" : "", p.longWay ? "long" : "short");
         PrintRow("departure", DateText(a.depart), "MJD " + ValueText(a.depart, -5));
     }
@@ -172,8 +172,9 @@ void PrintJson(const Plan& p) {
                     "\", \"reference\": \"" + p.pair.refName + "\", \"mu\": " + Num(p.pair.mu);
     s += ", \"kind\": \"" + std::string(p.pair.lunar ? "ignition" : "lambert") + "\"";
     if (!p.pair.lunar)
-        s += ", \"solver\": \"" + std::string(SolverName(p.solver)) + "\", \"way\": \"" +
-             (p.longWay ? "long" : "short") + "\", \"status\": " + std::to_string(a.status) +
+        s += ", \"solver\": \"" + std::string(otk::LambertSolverName(p.solver)) +
+             "\", \"way\": \"" + (p.longWay ? "long" : "short") +
+             "\", \"status\": " + std::to_string(a.status) +
              ", \"refined\": " + (a.refined ? "true" : "false");
     s += ", \"depart\": " + Date(a.depart) + ", \"arrive\": " + Date(a.arrive);
     s += ", \"tof_days\": " + Num(a.arrive - a.depart) + ", \"c3_km2_s2\": " + Num(a.c3 / 1e6);
@@ -237,7 +238,7 @@ int RunTransfer(const TransferArgs& args) {
     } else {
         if (!SolveArc(plan.pair, depart, arrive, plan.solver, plan.longWay, nullptr, &plan.arc))
             return Fail(kCommand, "Lambert solver %s did not converge (result %d)",
-                        SolverName(plan.solver), plan.arc.status);
+                        otk::LambertSolverName(plan.solver), plan.arc.status);
         // A transfer angle past 180 deg makes the short way run against the planets' motion.
         const Arc& a = plan.arc;
         if (dotp(CrossProduct(a.r1, a.vDepart), CrossProduct(a.r1, a.v1)) < 0)

@@ -16,20 +16,10 @@ constexpr int kCases = 10000;
 constexpr uint64_t kSeed = 20240607;  // the seed of the random test
 constexpr int kSweepBases = 100, kSweepSteps = 100;
 
-enum Solver { kG, kPN, kUB, kUN };
+using otk::LambertSolver;
 
-inline int Solve(Solver s, const LambertCase& k, double* w, VECTOR3* v1, VECTOR3* v2) {
-    switch (s) {
-        case kG:
-            return otk::LambertG(k.r1, k.r2, k.t, k.mu, w, v1, v2);
-        case kPN:
-            return otk::LambertPN(k.r1, k.r2, k.t, k.dir, k.mu, w, v1, v2);
-        case kUB:
-            return otk::LambertUB(k.r1, k.r2, k.t, k.dir, k.mu, w, 0, v1, v2);
-        case kUN:
-            return otk::LambertUN(k.r1, k.r2, k.t, k.dir, k.mu, w, v1, v2);
-    }
-    return 0;
+inline int Solve(LambertSolver s, const LambertCase& k, double* w, VECTOR3* v1, VECTOR3* v2) {
+    return otk::Lambert(s, k.r1, k.r2, k.t, k.dir, k.mu, w, v1, v2);
 }
 
 // Which cases a benchmark runs on.
@@ -64,7 +54,7 @@ std::vector<LambertCase> Sweep(Subset sub) {
 
 // Cold: every case without a start value. `stored` > 0 gives each call that stored value instead
 // (LambertUN then takes its Newton path on elliptic transfers).
-void Cold(benchmark::State& state, Solver s, Subset sub, double stored) {
+void Cold(benchmark::State& state, LambertSolver s, Subset sub, double stored) {
     const std::vector<LambertCase> cases = Cases(sub);
     size_t i = 0;
     VECTOR3 v1, v2;
@@ -78,7 +68,7 @@ void Cold(benchmark::State& state, Solver s, Subset sub, double stored) {
 }
 
 // Warm: along each sweep the in/out variable of the previous case; each sweep starts cold.
-void Warm(benchmark::State& state, Solver s, Subset sub) {
+void Warm(benchmark::State& state, LambertSolver s, Subset sub) {
     const std::vector<LambertCase> cases = Sweep(sub);
     size_t i = 0;
     double w = 0;
@@ -92,15 +82,15 @@ void Warm(benchmark::State& state, Solver s, Subset sub) {
     state.counters["cases"] = static_cast<double>(cases.size());
 }
 
-BENCHMARK_CAPTURE(Cold, G_solved, kG, kSolvedByG, 0.0);
-BENCHMARK_CAPTURE(Warm, G_solved, kG, kSolvedByG);
-BENCHMARK_CAPTURE(Cold, PN_all, kPN, kAll, 0.0);
-BENCHMARK_CAPTURE(Warm, PN_all, kPN, kAll);
-BENCHMARK_CAPTURE(Cold, UB_all, kUB, kAll, 0.0);
-BENCHMARK_CAPTURE(Cold, UN_all, kUN, kAll, 0.0);
-BENCHMARK_CAPTURE(Cold, UN_all_stored, kUN, kAll, 1.0);
-BENCHMARK_CAPTURE(Cold, UN_elliptic_stored, kUN, kElliptic, 1.0);
-BENCHMARK_CAPTURE(Warm, UN_all, kUN, kAll);
-BENCHMARK_CAPTURE(Warm, UN_elliptic, kUN, kElliptic);
+BENCHMARK_CAPTURE(Cold, G_solved, LambertSolver::G, kSolvedByG, 0.0);
+BENCHMARK_CAPTURE(Warm, G_solved, LambertSolver::G, kSolvedByG);
+BENCHMARK_CAPTURE(Cold, PN_all, LambertSolver::PN, kAll, 0.0);
+BENCHMARK_CAPTURE(Warm, PN_all, LambertSolver::PN, kAll);
+BENCHMARK_CAPTURE(Cold, UB_all, LambertSolver::UB, kAll, 0.0);
+BENCHMARK_CAPTURE(Cold, UN_all, LambertSolver::UN, kAll, 0.0);
+BENCHMARK_CAPTURE(Cold, UN_all_stored, LambertSolver::UN, kAll, 1.0);
+BENCHMARK_CAPTURE(Cold, UN_elliptic_stored, LambertSolver::UN, kElliptic, 1.0);
+BENCHMARK_CAPTURE(Warm, UN_all, LambertSolver::UN, kAll);
+BENCHMARK_CAPTURE(Warm, UN_elliptic, LambertSolver::UN, kElliptic);
 
 }  // namespace

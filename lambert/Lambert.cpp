@@ -7,6 +7,7 @@
 // and sines and cosines that follow from one another are derived rather than called again.
 #include "zaq/lambert.h"
 
+#include <cctype>
 #include <cmath>
 
 #include "foundation/FastMath.h"
@@ -22,9 +23,6 @@ constexpr int kCapG = 30, kPassesG = 32;
 constexpr int kCapPN = 30, kPassesPN = 32;
 constexpr int kCapUB = 40, kPassesUB = 42;
 constexpr int kCapUN = 30, kPassesUN = 32;
-
-constexpr int kDegenerate = -98;
-constexpr int kNegativeY = -99;
 
 // The pass count n of a solver whose cap is `cap`: negated when above the cap.
 inline int PassResult(int n, int cap) {
@@ -226,9 +224,9 @@ void Comp_dCdS(double* dC, double* dS, double* C, double* S, double z) {
 int LambertG(VECTOR3 r1v, VECTOR3 r2v, double t, double mu, double* py, VECTOR3* vel1,
              VECTOR3* vel2) {
     Ends e;
-    if (!TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e) || e.c <= -1) return kDegenerate;
+    if (!TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e) || e.c <= -1) return kLambertDegenerate;
     const double s = TransferSine(r1v, r2v, e, false);
-    if (!(s > 0)) return kDegenerate;
+    if (!(s > 0)) return kLambertDegenerate;
     const double r1 = e.r1, r2 = e.r2, c = e.c;
 
     const double K = std::sqrt(2 * r1 * r2 * (1 + c));  // 2 sqrt(r1 r2) cos(dnu/2)
@@ -242,7 +240,7 @@ int LambertG(VECTOR3 r1v, VECTOR3 r2v, double t, double mu, double* py, VECTOR3*
     while (n < kPassesG && !converged) {
         ++n;
         x = m / (y * y) - l;
-        if (!(x > 0 && x < 1)) return kDegenerate;
+        if (!(x > 0 && x < 1)) return kLambertDegenerate;
         // h = dE/2: cos h = 1 - 2x, sin h = 2 sqrt(x (1 - x)), (1 - cos h)/2 = x; 1/sin^3 h is
         // formed while acos runs.
         const double ch = 1 - 2 * x;
@@ -278,9 +276,9 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
               VECTOR3* vel2) {
     const bool longWay = dir < 0;
     Ends e;
-    if (!TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e) || e.c <= -1) return kDegenerate;
+    if (!TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e) || e.c <= -1) return kLambertDegenerate;
     const double s = TransferSine(r1v, r2v, e, longWay);
-    if (s == 0) return kDegenerate;
+    if (s == 0) return kLambertDegenerate;
     const double r1 = e.r1, r2 = e.r2, c = e.c, omc = 1 - c;
 
     const double k = r1 * r2 * omc, l = r1 + r2, m = r1 * r2 * (1 + c);
@@ -333,7 +331,7 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
             tp = g + sqa3 * (sinhF - F);
             D = -sqa3 * 2 * k * sinhF * ip / (k - l * p);
         }
-        if (!std::isfinite(tp)) return kDegenerate;
+        if (!std::isfinite(tp)) return kLambertDegenerate;
         // Stop on convergence, or at the cap with p, f and g of the last evaluated pass.
         if (std::fabs(tp - t) < 1e-9 * t || n == kPassesPN) break;
         const double dtdp =
@@ -365,9 +363,9 @@ int LambertPN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
 int LambertUB(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double* pz, int nRev,
               VECTOR3* vel1, VECTOR3* vel2) {
     Ends e;
-    if (!TimeAndMuValid(t, mu) || nRev < 0 || !MakeEnds(r1v, r2v, &e)) return kDegenerate;
+    if (!TimeAndMuValid(t, mu) || nRev < 0 || !MakeEnds(r1v, r2v, &e)) return kLambertDegenerate;
     const double A = std::copysign(std::sqrt(e.r1 * e.r2 * (1 + e.c)), dir);
-    if (A == 0 || !(dir > 0 || dir < 0)) return kDegenerate;
+    if (A == 0 || !(dir > 0 || dir < 0)) return kLambertDegenerate;
 
     double lo = -k4Pi2, hi = k4Pi2;
     if (nRev > 0) {
@@ -407,9 +405,9 @@ int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
               VECTOR3* vel2) {
     const bool longWay = dir < 0;
     Ends e;
-    if (!TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e)) return kDegenerate;
+    if (!TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e)) return kLambertDegenerate;
     const double A = std::copysign(std::sqrt(e.r1 * e.r2 * (1 + e.c)), dir);
-    if (A == 0 || !(dir > 0 || dir < 0)) return kDegenerate;
+    if (A == 0 || !(dir > 0 || dir < 0)) return kLambertDegenerate;
     if (!pz || *pz == 0 || !(ParabolicTime(e.r1, e.r2, e.c, longWay, mu) < t))
         return LambertUB(r1v, r2v, t, dir, mu, pz, 0, vel1, vel2);
 
@@ -420,7 +418,7 @@ int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     while (n < kPassesUN) {
         ++n;
         UniversalPass(z, rsum, A, isqmu, true, &u);
-        if (u.y < 0) return kNegativeY;
+        if (u.y < 0) return kLambertNegativeY;
         if (std::fabs(u.t - t) < tol || n == kPassesUN) break;
         double zn = z + (t - u.t) / u.dtdz;
         if (!(zn >= 0)) zn = 0.1 * z;
@@ -430,6 +428,54 @@ int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     *pz = z;
     WriteUniversal(r1v, r2v, e, A, u.y, mu, vel1, vel2);
     return PassResult(n, kCapUN);
+}
+
+// ---- one call for all four ----------------------------------------------------------------------
+
+int Lambert(LambertSolver solver, VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu,
+            double* w, VECTOR3* vel1, VECTOR3* vel2) {
+    switch (solver) {
+        case LambertSolver::G:
+            // Gauss's method joins the short way only.
+            return dir < 0 ? kLambertDegenerate : LambertG(r1, r2, t, mu, w, vel1, vel2);
+        case LambertSolver::PN:
+            return LambertPN(r1, r2, t, dir, mu, w, vel1, vel2);
+        case LambertSolver::UB:
+            return LambertUB(r1, r2, t, dir, mu, w, 0, vel1, vel2);
+        case LambertSolver::UN:
+            return LambertUN(r1, r2, t, dir, mu, w, vel1, vel2);
+    }
+    return kLambertDegenerate;
+}
+
+const char* LambertSolverName(LambertSolver solver) {
+    switch (solver) {
+        case LambertSolver::G:
+            return "G";
+        case LambertSolver::PN:
+            return "PN";
+        case LambertSolver::UB:
+            return "UB";
+        case LambertSolver::UN:
+            return "UN";
+    }
+    return "?";
+}
+
+bool ParseLambertSolver(const char* name, LambertSolver* solver) {
+    if (!name) return false;
+    constexpr LambertSolver kAll[] = {LambertSolver::G, LambertSolver::PN, LambertSolver::UB,
+                                      LambertSolver::UN};
+    for (LambertSolver s : kAll) {
+        const char* a = name;
+        const char* b = LambertSolverName(s);
+        while (*a && std::toupper(static_cast<unsigned char>(*a)) == *b) ++a, ++b;
+        if (*a == '\0' && *b == '\0') {
+            *solver = s;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace otk

@@ -10,18 +10,25 @@
 // vel1 and vel2 when they are not null. The in/out pointer carries the iteration variable between
 // calls (null or a stored 0: no start value) and holds the final value on return. Results: the
 // pass count on success; the pass count negated past the cap (30, 40 for LambertUB), with the last
-// iterate written; -98 for a degenerate input (zero radius, collinear positions where the method
-// cannot join them, t <= 0, mu <= 0), with nothing written; -99 from LambertUN (see there).
-// Only the sign of dir counts: dir > 0 the short way (transfer angle below pi), dir < 0 the long
-// way; LambertUB and LambertUN return -98 for dir = 0. None allocates or logs.
+// iterate written; kLambertDegenerate for a degenerate input (zero radius, collinear positions
+// where the method cannot join them, t <= 0, mu <= 0), with nothing written; kLambertNegativeY
+// from LambertUN (see there). Only the sign of dir counts: dir > 0 the short way (transfer angle
+// below pi), dir < 0 the long way; LambertUB and LambertUN return kLambertDegenerate for dir = 0.
+// None allocates or logs.
 namespace otk {
 
+/// The solver cannot proceed: degenerate input; nothing is written.
+constexpr int kLambertDegenerate = -98;
+/// LambertUN's Newton iteration reached a negative y; nothing is written.
+constexpr int kLambertNegativeY = -99;
+
 /// Gauss's method, successive substitution on the sector-to-triangle ratio y; the short way only,
-/// elliptic transfers only. Returns -98 also when the iteration leaves the elliptic domain.
+/// elliptic transfers only. Returns kLambertDegenerate also when the iteration leaves the elliptic
+/// domain.
 int LambertG(VECTOR3 r1, VECTOR3 r2, double t, double mu, double* y, VECTOR3* vel1, VECTOR3* vel2);
 
-/// p-iteration: Newton steps on the semi-latus rectum p. Returns -98 also when a pass yields a
-/// non-finite flight time.
+/// p-iteration: Newton steps on the semi-latus rectum p. Returns kLambertDegenerate also when a
+/// pass yields a non-finite flight time.
 int LambertPN(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, double* p, VECTOR3* vel1,
               VECTOR3* vel2);
 
@@ -32,9 +39,25 @@ int LambertUB(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, double* z
               VECTOR3* vel1, VECTOR3* vel2);
 
 /// Universal variables, Newton steps on z for elliptic transfers; LambertUB (nRev 0) without a
-/// start value and for hyperbolic transfers. -99 when the iteration reaches a negative y.
+/// start value and for hyperbolic transfers. Returns kLambertNegativeY when the iteration reaches
+/// a negative y.
 int LambertUN(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, double* z, VECTOR3* vel1,
               VECTOR3* vel2);
+
+/// The four solvers behind one call, for callers that let the user or a table choose.
+enum class LambertSolver { G, PN, UB, UN };
+
+/// Solves with `solver`: LambertG (short way only: kLambertDegenerate for dir < 0, nothing
+/// written), LambertPN, LambertUB with no whole revolutions, or LambertUN; w is the solver's
+/// in/out iteration variable (y, p or z). Allocates nothing.
+int Lambert(LambertSolver solver, VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu,
+            double* w, VECTOR3* vel1, VECTOR3* vel2);
+
+/// "G", "PN", "UB" or "UN".
+const char* LambertSolverName(LambertSolver solver);
+
+/// The solver of a name as LambertSolverName gives it, in any case; false for anything else.
+bool ParseLambertSolver(const char* name, LambertSolver* solver);
 
 /// Stumpff functions C(z) and S(z).
 void CompCS(double* C, double* S, double z);
