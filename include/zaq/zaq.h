@@ -3,6 +3,7 @@
 
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
+#include "zaq/flight.h"
 #include "zaq/foundation.h"
 #include "zaq/host.h"
 #include "zaq/lambert.h"

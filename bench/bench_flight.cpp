@@ -1,0 +1,222 @@
+// Flight propagation: one day of a 400 km, 51.6 degree orbit in the Sun-Earth-Moon scenario, the
+// cost of one step with 1 and with 64 vessels, and a peer on the same force model (Earth point
+// mass with J2-J4 as the only source): Boost.Odeint's Dormand-Prince 5(4) and Fehlberg 7(8),
+// each tuned to the same final position error after one day as this library against a tight
+// reference run.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <array>
+#include <boost/numeric/odeint.hpp>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "zaq/constants.h"
+#include "zaq/flight.h"
+#include "zaq/hostsim.h"
+#include "zaq/vector3.h"
+
+// Copying Odeint's steppers (make_controlled) copies their scratch arrays before first use, which
+// GCC reports as uninitialised once inlined here.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace odeint = boost::numeric::odeint;
+
+constexpr double kMjd = 60000.0;
+constexpr double kDay = zaq::kSecondsPerDay;
+
+// The solar-system model, built once in a private copy of the host's Config/.
+struct World {
+    fs::path dir;
+    CSol sol;
+    World() {
+        char tmpl[] = "/tmp/zaq_bench_flight_XXXXXX";
+        if (!mkdtemp(tmpl)) std::abort();
+        dir = tmpl;
+        fs::copy(fs::path(__FILE__).parent_path().parent_path() / "data/Config", dir / "Config",
+                 fs::copy_options::recursive);
+        if (chdir(tmpl) != 0 || !zaq::hostsim::LoadSolarSystem(kMjd) ||
+            sol.Setup("Config/Sol.cfg", 1.0, nullptr) != 0)
+            std::abort();
+    }
+    ~World() {
+        if (chdir("/") == 0) fs::remove_all(dir);
+    }
+};
+
+CSol& Sol() {
+    static World world;
+    return world.sol;
+}
+
+// The circular 400 km orbit inclined 51.6 degrees to Earth's equator, phase in radians.
+cfVessel* Leo(CFlight& f, double phase = 0) {
+    const sGravity& g = *f.GetGravity(f.GetEarthId());
+    const VECTOR3 p = g.rotationAxis, x = unit(otk::Perpendicular(p)), y = CrossProduct(p, x);
+    const double a = g.radius + 400e3, v = std::sqrt(g.GM / a), inc = 51.6 * zaq::kRadPerDeg;
+    const VECTOR3 node = x * std::cos(phase) + y * std::sin(phase);
+    const VECTOR3 ahead = CrossProduct(p, node) * std::cos(inc) + p * std::sin(inc);
+    return f.CreateVessel(f.GetEarthId(), node * a, ahead * v, 1000.0);
+}
+
+struct Day {
+    VECTOR3 pos{0, 0, 0};
+    long steps = 0, rhs = 0;
+};
+
+// One day as Goto makes it, counting accepted steps and right-hand sides (7 per attempt).
+Day ZaqDay(double limit, bool earthOnly) {
+    CFlight f(&Sol(), 4);
+    f.SetStartMJD(kMjd);
+    f.SetTruncationLimit(limit);
+    cfVessel* v = Leo(f);
+    if (earthOnly) {
+        v->ClearSources();
+        v->AddSource(f.GetEarthId());
+    }
+    Day d;
+    for (double r = kDay; r > 1e-6; r = (kMjd + 1 - f.GetMJD()) * kDay) {
+        const double e = f.GetNextdT();
+        d.rhs += 7;
+        if (f.Step(e < r ? e : r) != 0) d.steps++;
+    }
+    d.pos = v->GetPosition();
+    return d;
+}
+
+// The peer's right-hand side: the same field, Earth alone.
+typedef std::array<double, 6> State;
+struct Rhs {
+    const sGravity* g;
+    long* count;
+    void operator()(const State& x, State& dx, double) const {
+        const VECTOR3 a = cfVessel::Field(*g, g->GM, {x[0], x[1], x[2]}, false);
+        dx = {x[3], x[4], x[5], a.x, a.y, a.z};
+        ++*count;
+    }
+};
+
+struct Peer {
+    sGravity g;
+    State x0;
+    Peer() {
+        CFlight f(&Sol(), 4);
+        f.SetStartMJD(kMjd);
+        const cfVessel* v = Leo(f);
+        g = *f.GetGravity(f.GetEarthId());
+        const VECTOR3 r = v->GetPosition(), w = v->GetVelocity();
+        x0 = {r.x, r.y, r.z, w.x, w.y, w.z};
+    }
+    template <class Stepper>
+    Day Run(double tol) const {
+        State x = x0;
+        Day d;
+        d.steps = static_cast<long>(odeint::integrate_adaptive(
+            odeint::make_controlled(tol, tol, Stepper()), Rhs{&g, &d.rhs}, x, 0.0, kDay, 20.0));
+        d.pos = {x[0], x[1], x[2]};
+        return d;
+    }
+};
+
+typedef odeint::runge_kutta_dopri5<State> Dopri5;
+typedef odeint::runge_kutta_fehlberg78<State> Fehlberg78;
+
+const Peer& ThePeer() {
+    static const Peer peer;
+    return peer;
+}
+
+// The tight reference of the Earth-only force model.
+const VECTOR3& Reference() {
+    static const VECTOR3 ref = ThePeer().Run<Fehlberg78>(1e-15).pos;
+    return ref;
+}
+
+double Error(const Day& d) {
+    return Length(d.pos - Reference());
+}
+
+// The knob value in [lo, hi] (searched on a log scale) whose one-day error is closest to target.
+double Tune(double lo, double hi, double target, const std::function<Day(double)>& run) {
+    for (int i = 0; i < 40; i++) {
+        const double mid = std::sqrt(lo * hi);
+        (Error(run(mid)) > target ? hi : lo) = mid;
+    }
+    return std::sqrt(lo * hi);
+}
+
+// Accuracy levels: 0 the library's default truncation limit, 1 a final error of 1 m.
+double ZaqLimit(int level) {
+    static const double tuned =
+        Tune(1e-7, 1.0, 1.0, [](double limit) { return ZaqDay(limit, true); });
+    return level == 0 ? 0.05 : tuned;
+}
+
+double TargetError(int level) {
+    static const double zaqDefault = Error(ZaqDay(0.05, true));
+    return level == 0 ? zaqDefault : 1.0;
+}
+
+template <class Stepper>
+double PeerTolerance(int level) {
+    static double tol[2] = {0, 0};
+    if (tol[level] == 0)
+        tol[level] = Tune(1e-16, 1e-2, TargetError(level),
+                          [](double t) { return ThePeer().Run<Stepper>(t); });
+    return tol[level];
+}
+
+void Report(benchmark::State& state, const Day& d, bool withError) {
+    state.counters["steps"] = static_cast<double>(d.steps);
+    state.counters["rhs"] = static_cast<double>(d.rhs);
+    if (withError) state.counters["error_m"] = Error(d);
+}
+
+// One simulated day with the scenario's three sources at the default limit.
+void BM_LeoDay(benchmark::State& state) {
+    Day d;
+    for (auto _ : state) benchmark::DoNotOptimize(d = ZaqDay(0.05, false));
+    Report(state, d, false);
+}
+BENCHMARK(BM_LeoDay)->Unit(benchmark::kMicrosecond);
+
+// The peer's force model: Earth as the only source.
+void BM_ZaqEarthDay(benchmark::State& state) {
+    const double limit = ZaqLimit(static_cast<int>(state.range(0)));
+    Day d;
+    for (auto _ : state) benchmark::DoNotOptimize(d = ZaqDay(limit, true));
+    Report(state, d, true);
+    state.counters["limit_m"] = limit;
+}
+BENCHMARK(BM_ZaqEarthDay)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+template <class Stepper>
+void BM_PeerDay(benchmark::State& state) {
+    const double tol = PeerTolerance<Stepper>(static_cast<int>(state.range(0)));
+    Day d;
+    for (auto _ : state) benchmark::DoNotOptimize(d = ThePeer().Run<Stepper>(tol));
+    Report(state, d, true);
+    state.counters["tolerance"] = tol;
+}
+BENCHMARK_TEMPLATE(BM_PeerDay, Dopri5)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(BM_PeerDay, Fehlberg78)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// One 30 s step of n vessels spread around the orbit: the bodies' ephemerides are shared.
+void BM_Step(benchmark::State& state) {
+    CFlight f(&Sol(), 4);
+    f.SetStartMJD(kMjd);
+    const int n = static_cast<int>(state.range(0));
+    for (int i = 0; i < n; i++) Leo(f, PI2 * i / n);
+    f.Step(30);
+    for (auto _ : state) benchmark::DoNotOptimize(f.Step(30));
+    state.counters["vessels"] = n;
+}
+BENCHMARK(BM_Step)->Arg(1)->Arg(64)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,463 @@
+// The scenario: construction on a CSol, allocation of its tables, the scenario types, and the
+// clock: the step routine that moves the bodies through their ephemerides stage by stage while
+// the vessels integrate, step-size control, Goto and AutoStep.
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "zaq/constants.h"
+#include "zaq/flight.h"
+#include "zaq/foundation.h"
+#include "zaq/vector3.h"
+
+using zaq::kSecondsPerDay;
+
+namespace {
+
+constexpr int kMaxVessels = 64;
+// Two dates closer than this (days, about a millisecond) are the same instant to the clock.
+constexpr double kSameDate = 1e-8;
+
+}  // namespace
+
+CFlight::CFlight(CSol* sol, int scenario)
+    : pSol(sol),
+      pVessel(nullptr),
+      pActive(nullptr),
+      pCelObject(nullptr),
+      fnTrj(nullptr),
+      fnRef(nullptr),
+      fnMnr(nullptr),
+      pTrjData(this),
+      pRefData(this),
+      pMnrData(this),
+      fMoonMassRatio(0.0123),
+      fStartMJD(0),
+      fTime(0),
+      fLastDT(0),
+      fPrevStep(0),
+      fTruncLimit(0.05),
+      fSafetyLimit(0),
+      fDirection(1),
+      fStepMJD0(0),
+      fStepMJD1(0),
+      fStepDays(0),
+      fStepSec(0),
+      csSun(-1),
+      csJupiter(-1),
+      csVenus(-1),
+      csEarth(-1),
+      csMoon(-1),
+      nScenario(scenario),
+      nOptions(0),
+      nMaxVes(0),
+      nMaxObj(0),
+      nVes(0),
+      nObj(0),
+      nActive(0),
+      nAbort(0),
+      idSun(-1),
+      idJupiter(-1),
+      idVenus(-1),
+      idEarth(-1),
+      idMoon(-1),
+      bInitialized(false),
+      bFirstStep(true),
+      bStepping(false),
+      cConfig{},
+      pMinor(nullptr),
+      pRefId(nullptr),
+      pStateBlock(nullptr),
+      pStartPos(nullptr),
+      pStartVel(nullptr),
+      pEndPos(nullptr),
+      pEndVel(nullptr),
+      pGlobalPos(nullptr),
+      pGlobalVel(nullptr),
+      pStagePos(nullptr),
+      pStageVel(nullptr) {
+    // The trajectory, reference-change and manoeuvre loggers become the default callbacks
+    // together with the events, reference changes and manoeuvres that call them.
+    if (!sol) {
+        ZAQ_ERROR_THIS("CFlight::CFlight", "Invalid CSol Input parameter");
+        return;
+    }
+    csSun = sol->GetId("Sun");
+    csJupiter = sol->GetId("Jupiter");
+    csVenus = sol->GetId("Venus");
+    csEarth = sol->GetId("Earth");
+    csMoon = sol->GetId("Moon");
+    if (csSun < 0 || csJupiter < 0 || csVenus < 0 || csEarth < 0 || csMoon < 0)
+        ZAQ_ERROR_THIS("CFlight::CFlight", "Failed to acquire default planets");
+    AutoLoadScenario(scenario);
+    pVessel = new (std::nothrow) cfVessel*[kMaxVessels]();
+    pActive = new (std::nothrow) cfVessel*[kMaxVessels]();
+    if (!pVessel || !pActive) {
+        ZAQ_ERROR_THIS("CFlight::CFlight", "Memory Allocation Failed");
+        delete[] pVessel;
+        delete[] pActive;
+        pVessel = pActive = nullptr;
+    } else {
+        nMaxVes = kMaxVessels;
+    }
+    std::snprintf(cConfig, sizeof cConfig, "%s", "Config/Sol.cfg");
+}
+
+CFlight::~CFlight() {
+    for (int i = 0; pVessel && i < nMaxVes; i++) delete pVessel[i];
+    delete[] pVessel;
+    delete[] pActive;
+    for (int i = 0; pCelObject && i < nMaxObj; i++) delete pCelObject[i];
+    delete[] pCelObject;
+    delete[] pRefId;
+    delete[] pMinor;
+    delete[] pStateBlock;
+}
+
+void CFlight::Allocate(int n) {
+    if (pCelObject) {
+        ZAQ_ERROR_THIS("CFlight::Allocate", "Allready allocated");
+        return;
+    }
+    otk::LogMsg(ErrorLog, "Space Allocated for %d celestial objects", n);
+    if (n < 0) n = 0;
+    pCelObject = new (std::nothrow) CelObject*[n]();
+    pRefId = new (std::nothrow) short[n]();
+    pMinor = new (std::nothrow) short[n]();
+    pStateBlock = new (std::nothrow) VECTOR3[9 * static_cast<size_t>(n)]();
+    if (!pCelObject || !pRefId || !pMinor || !pStateBlock) {
+        ZAQ_ERROR_THIS("CFlight::Allocate", "Memory Allocation Failed");
+        delete[] pCelObject;
+        delete[] pRefId;
+        delete[] pMinor;
+        delete[] pStateBlock;
+        pCelObject = nullptr;
+        pRefId = pMinor = nullptr;
+        pStateBlock = nullptr;
+        return;
+    }
+    nMaxObj = n;
+    VECTOR3** arrays[] = {&pStartPos,  &pStartVel,  &pEndPos,   &pEndVel,
+                          &pGlobalPos, &pGlobalVel, &pStagePos, &pStageVel};
+    for (int i = 0; i < 8; i++) *arrays[i] = pStateBlock + static_cast<size_t>(i) * n;
+}
+
+int CFlight::AutoLoadScenario(int type) {
+    if (nObj > 0) {
+        otk::LogErr(ErrorLog, "CFlight::AutoLoadScenario() Scenario Allready exists");
+        return -1;
+    }
+    // Further bodies of the larger types; one that CSol lacks is reported by AddObject.
+    static const char* const kType5[] = {"Mercury", "Mars", "Saturn", "Phobos", "Deimos"};
+    static const char* const kType6[] = {"Mercury", "Mars",   "Saturn",   "Uranus",   "Neptune",
+                                         "Io",      "Europa", "Callisto", "Ganymede", "Titan",
+                                         "Triton",  "Pluto",  "Charon",   "Phobos",   "Deimos"};
+    const char* const* extra = nullptr;
+    int nExtra = 0;
+    switch (type) {
+        case 0:
+        case 2:
+            Allocate(pSol->GetCount());
+            return 0;
+        case 1:
+            Allocate(2);
+            return 0;
+        case 3:
+            Allocate(8);
+            break;
+        case 4:
+            Allocate(4);
+            break;
+        case 5:
+            Allocate(16);
+            extra = kType5;
+            nExtra = 5;
+            break;
+        case 6:
+            Allocate(pSol->GetCount() < 32 ? pSol->GetCount() : 32);
+            extra = kType6;
+            nExtra = 15;
+            break;
+        default:
+            ZAQ_ERROR_THIS("CFlight::AutoLoadScenario", "Failed to declare a scenario");
+            return -1;
+    }
+    idSun = AddObject(csSun);
+    if (type != 4) {
+        idJupiter = AddObject(csJupiter);
+        idVenus = AddObject(csVenus);
+    }
+    idEarth = AddObject(csEarth);
+    idMoon = AddObject(csMoon);
+    if (idSun < 0 || idEarth < 0 || idMoon < 0 || (type != 4 && (idJupiter < 0 || idVenus < 0))) {
+        ZAQ_ERROR_THIS("CFlight::AutoLoadScenario", "AutoLoadScenario(): Failed Load Object");
+        return -1;
+    }
+    for (int i = 0; i < nExtra; i++) AddObject(extra[i]);
+    return nObj;
+}
+
+// ---- clock -------------------------------------------------------------------------------------
+
+bool CFlight::SetStartMJD(double mjd) {
+    fStartMJD = mjd;
+    fTime = 0;
+    fLastDT = 0;
+    bFirstStep = true;
+    for (int i = 0; i < nVes; i++) pVessel[i]->Restart();
+    return bInitialized ? true : InitScenario();
+}
+
+void CFlight::SetCurrentMJD(double mjd) {
+    fTime = (mjd - fStartMJD) * kSecondsPerDay;
+}
+
+double CFlight::GetMJD() const {
+    return fTime / kSecondsPerDay + fStartMJD;
+}
+
+double CFlight::GetNextdT() {
+    if (fLastDT == 0) return 20.0;
+    double e = -1;
+    bool integrated = false;
+    double m = 1e99;
+    for (int i = 0; i < nVes; i++) {
+        const cfVessel* v = pVessel[i];
+        if (v->GetState() == 1) {
+            integrated = true;
+            if (v->GetTruncation() > e) e = v->GetTruncation();
+        } else if (v->GetState() == 2) {
+            const double left = v->GetStabilizationEnd() - GetMJD();
+            if (left < m) m = left;
+        }
+    }
+    if (integrated) {
+        if (e < 0) {
+            otk::LogErr(ErrorLog, "No truncation error available");
+            nAbort = -1;
+            return 20.0;
+        }
+        double f = 0.25 * std::sqrt(std::sqrt(fTruncLimit / e));
+        if (f < 0.05) f = 0.05;
+        if (f > 3.0) f = 3.0;
+        return std::fabs(f * fLastDT);
+    }
+    if (m < 0 || m > 1e6) {
+        otk::LogErr(ErrorLog, "CFlight:GetNextdT() Fail, Max = %g, nVes=%d, mjd=%.5f", m, nVes,
+                    GetMJD());
+        return 0;
+    }
+    return m * kSecondsPerDay;
+}
+
+double CFlight::Step(double dt) {
+    if (dt == 0) {
+        ZAQ_ERROR_THIS("CFlight::Step", "dT is Zero");
+        return 0;
+    }
+    fDirection = dt > 0 ? 1.0 : -1.0;
+    double days = dt / kSecondsPerDay;
+    if (dt > 0) {
+        const double m = ScheduleManeuvers(1e12);
+        if (days > m) days = m;
+    }
+    const double h = days * kSecondsPerDay;
+    fLastDT = h;
+    if (nScenario != 3 && nScenario != 4) {
+        ZAQ_ERROR_THIS("CFlight::Step", "Unknown Scenario");
+        return 0;
+    }
+    // Without SetStartMJD there is no time base and no body state to step from.
+    if (!bInitialized) {
+        ZAQ_ERROR_THIS("CFlight::Step", "Scenario uninitialized");
+        return 0;
+    }
+    if (!StepRoutine(h)) return 0;
+    fPrevStep = h;
+    fTime += h;
+    // A step proposed to end on a return date may stop a rounding error short of it.
+    const double mjd = GetMJD();
+    for (int i = 0; i < nVes; i++) {
+        cfVessel* v = pVessel[i];
+        if (v->GetState() != 2) continue;
+        const double end = v->GetStabilizationEnd();
+        if (fDirection > 0 ? end <= mjd + kSameDate : end >= mjd - kSameDate) v->Resume();
+    }
+    LunarReferenceChange();
+    return h;
+}
+
+int CFlight::Goto(double mjd) {
+    if (fSafetyLimit != 0 && mjd > fSafetyLimit) {
+        otk::LogErr(ErrorLog, "Goto(MJD): Maximum time reached");
+        return -1;
+    }
+    fLastDT = 0;
+    double r = (mjd - GetMJD()) * kSecondsPerDay;
+    if (r < 0) {
+        otk::LogErr(ErrorLog, "Negative dT");
+        return -1;
+    }
+    // The clock cannot come closer to mjd than a few units of its last place: a remainder below
+    // that is arrival, not a step to take.
+    const double resolution = 8.0 * DBL_EPSILON * std::fabs(mjd) * kSecondsPerDay;
+    const double arrived = resolution > 1e-12 ? resolution : 1e-12;
+    bStepping = true;
+    while (std::fabs(r) > arrived && nAbort == 0) {
+        const double e = GetNextdT();
+        if (std::fabs(e) < 1.0) {
+            otk::LogErr(ErrorLog, "CFlight::Goto(%.6f) dT()=%g[s] Aborting...", mjd, e);
+            bStepping = false;
+            return -1;
+        }
+        Step(std::fabs(r) > std::fabs(e) ? e : r);
+        r = (mjd - GetMJD()) * kSecondsPerDay;
+    }
+    bStepping = false;
+    const int code = nAbort;
+    nAbort = 0;
+    return code;
+}
+
+int CFlight::AutoStep() {
+    const double e = GetNextdT();
+    if (std::fabs(e) < 1.0) {
+        otk::LogErr(ErrorLog, "CFlight::AutoStep() dT=%g[s] < 1.0  Aborting...", e);
+        return -1;
+    }
+    bStepping = true;
+    Step(e);
+    bStepping = false;
+    const int code = nAbort;
+    nAbort = 0;
+    return code;
+}
+
+void CFlight::Abort(int code) {
+    if (bStepping) nAbort = code > 0 ? code : 1;
+}
+
+// ---- the step routine --------------------------------------------------------------------------
+
+bool CFlight::FillStates(VECTOR3* pos, VECTOR3* vel, double mjd) {
+    for (int j = 1; j < nObj; j++)
+        if (!pSol->GetIpPosVel(pCelObject[j]->CSIdObj, mjd, pos + j, vel ? vel + j : nullptr)) {
+            // A body without a state cannot be stepped through; stop the running loop.
+            ZAQ_ERROR_THIS("CFlight::Step", "Ephemeris of %s failed", pCelObject[j]->name);
+            nAbort = -1;
+            return false;
+        }
+    return true;
+}
+
+void CFlight::Compose(const VECTOR3* pos, const VECTOR3* vel) {
+    pGlobalPos[0] = {0, 0, 0};
+    if (vel) pGlobalVel[0] = {0, 0, 0};
+    for (int j = 1; j < nObj; j++) {
+        const short p = pRefId[j];
+        if (j == idMoon) {
+            // The parent's ephemeris is the Earth-Moon barycentre: move it to Earth's centre.
+            pGlobalPos[p] -= pos[j] * fMoonMassRatio;
+            if (vel) pGlobalVel[p] -= vel[j] * fMoonMassRatio;
+        }
+        pGlobalPos[j] = pGlobalPos[p] + pos[j];
+        if (vel) pGlobalVel[j] = pGlobalVel[p] + vel[j];
+    }
+}
+
+void CFlight::RunStage(int stage) {
+    for (int i = 0; i < nActive; i++) pActive[i]->RKF56(stage);
+}
+
+bool CFlight::StepRoutine(double h) {
+    const double mjd = GetMJD();
+    if (bFirstStep) {
+        if (!FillStates(pStartPos, pStartVel, mjd)) return false;
+        Compose(pStartPos, pStartVel);
+        LunarReferenceChange();
+    }
+    fStepSec = h;
+    bFirstStep = false;
+    fStepDays = h / kSecondsPerDay;
+    fStepMJD0 = mjd;
+    fStepMJD1 = fStepMJD0 + fStepDays;
+    if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
+
+    // Vessels deep inside their reference body ride a conic instead; one that cannot (its
+    // engine is on) is integrated rather than left standing while the clock moves on.
+    nActive = 0;
+    for (int i = 0; i < nVes; i++) {
+        cfVessel* v = pVessel[i];
+        if (v->GetState() != 1) continue;
+        const short ref = v->GetReference();
+        if (!IsValid(ref)) {
+            ZAQ_ERROR_THIS("CFlight::Step", "Invalid Reference");
+            continue;
+        }
+        if (Length(v->GetPosition()) < pCelObject[ref]->radius / 3) v->Stabilize();
+        if (v->GetState() == 1) pActive[nActive++] = v;
+    }
+
+    pGlobalPos[0] = pGlobalVel[0] = {0, 0, 0};
+    for (int i = 0; i < nVes; i++) {
+        pVessel[i]->SetGlobalPositions(pGlobalPos);
+        pVessel[i]->BeginStep(fStepMJD0, h);
+    }
+    if (h > 0)
+        for (int i = 0; i < nVes; i++)
+            if (pVessel[i]->GetState() != 0) pVessel[i]->PreStep();
+
+    // The bodies' positions inside the step reach only vessels attracted by a body other than
+    // their reference; when there is none, the intermediate stages need no ephemeris.
+    bool bodiesRead = false;
+    for (int i = 0; i < nActive; i++) bodiesRead = bodiesRead || pActive[i]->HasForeignSource();
+
+    RunStage(1);
+    for (int s = 2; s <= 5; s++) {
+        const double t = fStepMJD0 + cfVessel::kStageNode[s - 1] * fStepDays;
+        if (bodiesRead) {
+            if (!FillStates(pStagePos, nullptr, t)) return false;
+            Compose(pStagePos, nullptr);
+        }
+        RunStage(s);
+    }
+    Compose(pEndPos, nullptr);
+    RunStage(6);
+    Compose(pStartPos, nullptr);
+    RunStage(7);
+
+    if (nOptions & CF_NOTRUNCATION) {
+        otk::LogWrn(ErrorLog, "Truncation Error Computation disabled");
+        nAbort = -1;
+        return false;
+    }
+    bool accept = true;
+    for (int i = 0; i < nActive; i++)
+        if (pActive[i]->ComputeTruncation() > fTruncLimit) accept = false;
+    if (!accept) return false;
+
+    for (int i = 0; i < nActive; i++) pActive[i]->EndStep(5);
+    for (int i = 0; i < nVes; i++)
+        if (pVessel[i]->GetState() == 2) pVessel[i]->EndStep(5);
+    Compose(pEndPos, pEndVel);
+    if (h > 0)
+        for (int i = 0; i < nVes; i++)
+            if (pVessel[i]->GetState() != 0) pVessel[i]->PostStep();
+    for (int j = 1; j < nObj; j++) {
+        pStartPos[j] = pEndPos[j];
+        pStartVel[j] = pEndVel[j];
+    }
+    return true;
+}
+
+void CFlight::LunarReferenceChange() {
+    // Vessels pass between Earth and the Moon here once reference changes exist.
+}
+
+double CFlight::ScheduleManeuvers(double days) {
+    // Manoeuvres ignite and shut down here, shortening the step to their dates, once vessels
+    // can hold them.
+    return days;
+}

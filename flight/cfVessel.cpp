@@ -1,0 +1,382 @@
+// The vessel: state, engine, gravity sources, the acceleration model and the eight-stage
+// Runge-Kutta-Fehlberg 5(6) step, and the stabilized mode on a conic through a body's centre.
+#include <cmath>
+#include <new>
+
+#include "zaq/constants.h"
+#include "zaq/flight.h"
+#include "zaq/foundation.h"
+#include "zaq/vector3.h"
+
+using zaq::kG;
+using zaq::kSecondsPerDay;
+
+namespace {
+
+// Fehlberg's fifth-order pair with sixth-order error estimate. Row i holds a(i+1, 1..i): the
+// coefficients that form the state of stage i+1 from stages 1..i.
+constexpr double kA[8][7] = {
+    {0, 0, 0, 0, 0, 0, 0},
+    {1.0 / 6, 0, 0, 0, 0, 0, 0},
+    {4.0 / 75, 16.0 / 75, 0, 0, 0, 0, 0},
+    {5.0 / 6, -8.0 / 3, 5.0 / 2, 0, 0, 0, 0},
+    {-8.0 / 5, 144.0 / 25, -4.0, 16.0 / 25, 0, 0, 0},
+    {361.0 / 320, -18.0 / 5, 407.0 / 128, -11.0 / 80, 55.0 / 128, 0, 0},
+    {-11.0 / 640, 0, 11.0 / 256, -11.0 / 160, 11.0 / 256, 0, 0},
+    {93.0 / 640, -18.0 / 5, 803.0 / 256, -11.0 / 160, 99.0 / 256, 0, 1.0},
+};
+// Fifth-order weights (the update); the sixth-order row differs from it by 5/66 on stages 1, 6
+// (minus) and 7, 8 (plus), which is all the error estimate uses.
+constexpr double kB[6] = {31.0 / 384, 0, 1125.0 / 2816, 9.0 / 32, 125.0 / 768, 5.0 / 66};
+constexpr double kErr = 5.0 / 66;
+
+// h times the weighted sum of stages 1..6 of x, stage 1 being x1.
+VECTOR3 WeightedSum(const VECTOR3& x1, const VECTOR3* rest, double h) {
+    VECTOR3 s = x1 * kB[0];
+    for (int j = 1; j < 6; j++) s += rest[j - 1] * kB[j];
+    return s * h;
+}
+
+}  // namespace
+
+cfVessel::cfVessel(int slots, CFlight* flight)
+    : pFlight(flight),
+      pEvent{},
+      pMnr{},
+      pOrbit(new (std::nothrow) COrbit()),
+      idRef(-1),
+      idThrustRef(-1),
+      pSource(new (std::nothrow) short[slots > 0 ? slots : 1]),
+      nThrustMode(0),
+      nMaxEvent(8),
+      nEvent(0),
+      nSlots(slots > 0 ? slots : 0),
+      nSources(0),
+      nMaxMnr(8),
+      nMnr(0),
+      nNextMnr(0),
+      nState(1),
+      fMJD0(0),
+      fMJD1(0),
+      fDT(0),
+      fTruncation(-1),
+      fMass(1),
+      fForce(0),
+      fFuelRate(0),
+      fDV(0),
+      fStabEnd(0),
+      vDVLocal{0, 0, 0},
+      vDVGlobal{0, 0, 0},
+      vThrust{0, 0, 0},
+      vPos{0, 0, 0},
+      vVel{0, 0, 0},
+      pGlobalPos(nullptr),
+      vStagePos{0, 0, 0},
+      vStageVel{0, 0, 0},
+      vStageAcc{},
+      vStageVels{},
+      vThrLocal{},
+      vThrGlobal{} {
+    if (!pSource) nSlots = 0;
+    for (int i = 0; i < nSlots; i++) pSource[i] = -1;
+}
+
+cfVessel::~cfVessel() {
+    // Events and manoeuvres are released here once the vessel can hold them.
+    delete[] pSource;
+    delete pOrbit;
+}
+
+// ---- gravity sources ---------------------------------------------------------------------------
+
+void cfVessel::AddSource(int slot, short cfid) {
+    if (slot < 0 || slot >= nSlots) {
+        ZAQ_ERROR("cfVessel::AddSource", "Index out of range");
+        return;
+    }
+    // A slot read by the acceleration model must name an object of the scenario.
+    if (cfid != -1 && !pFlight->IsValid(cfid)) {
+        ZAQ_ERROR("cfVessel::AddSource", "Invalid CFID");
+        return;
+    }
+    pSource[slot] = cfid;
+}
+
+int cfVessel::AddSource(short cfid) {
+    if (!pFlight->IsValid(cfid)) {
+        ZAQ_ERROR("cfVessel::AddSource", "Invalid CFID");
+        return -1;
+    }
+    for (int i = 0; i < nSlots; i++)
+        if (pSource[i] == cfid) return i;
+    for (int i = 0; i < nSlots; i++)
+        if (pSource[i] == -1) {
+            pSource[i] = cfid;
+            return i;
+        }
+    ZAQ_ERROR("cfVessel::AddSource", "Unable to add gravity source");
+    return -1;
+}
+
+void cfVessel::ClearSources() {
+    for (int i = 0; i < nSlots; i++) pSource[i] = -1;
+    nSources = 0;
+}
+
+void cfVessel::InitSources() {
+    // The acceleration model reads slots 0..nSources-1, so sources are kept without gaps.
+    int n = 0;
+    for (int i = 0; i < nSlots; i++)
+        if (pSource[i] != -1) {
+            const short s = pSource[i];
+            pSource[i] = -1;
+            pSource[n++] = s;
+        }
+    nSources = n;
+}
+
+short cfVessel::GetSource(int i) const {
+    if (i < 0 || i >= nSources) {
+        ZAQ_ERROR("cfVessel::GetSource", "Index out of range");
+        return -1;
+    }
+    return pSource[i];
+}
+
+bool cfVessel::HasForeignSource() const {
+    for (int i = 0; i < nSources; i++)
+        if (pSource[i] != idRef) return true;
+    return false;
+}
+
+// ---- state and engine --------------------------------------------------------------------------
+
+void cfVessel::SetPosVel(short ref, const VECTOR3& pos, const VECTOR3& vel) {
+    idRef = ref;
+    vPos = pos;
+    vVel = vel;
+}
+
+void cfVessel::SetThrustSpecs(double mass, double force, double fuelRate) {
+    fMass = mass;
+    fForce = force;
+    fFuelRate = fuelRate;
+}
+
+void cfVessel::SetThrustVector(const VECTOR3& t) {
+    vThrust = t;
+    fDV = Length(t);
+}
+
+void cfVessel::SetThrustMode(int mode, short ref) {
+    if (nState == 2) {
+        otk::LogErr(ErrorLog, "Can't apply thrust in stabilized mode");
+        return;
+    }
+    nThrustMode = mode;
+    idThrustRef = ref;
+    if (mode & THRUST_ACCLOCAL) vDVLocal = {0, 0, 0};
+    if (mode & THRUST_ACCGLOBAL) vDVGlobal = {0, 0, 0};
+}
+
+VECTOR3 cfVessel::GetDVAccumulation(int which) const {
+    if (which == 0) return vDVGlobal;
+    if (which == 1) return vDVLocal;
+    return {0, 0, 0};
+}
+
+double cfVessel::GetBurnTime() const {
+    if (fDV == 0) return 0;
+    const double ve = fForce / fFuelRate;
+    return fMass * (1.0 - std::exp(-fDV / ve)) / fFuelRate;
+}
+
+VECTOR3 cfVessel::GetIpPos(short id) const {
+    if (id == idRef) return vPos;
+    return vPos + pFlight->GetGlobalPos(idRef) - pFlight->GetGlobalPos(id);
+}
+
+VECTOR3 cfVessel::GetIpVel(short id) const {
+    if (id == idRef) return vVel;
+    return vVel + pFlight->GetGlobalVel(idRef) - pFlight->GetGlobalVel(id);
+}
+
+bool cfVessel::GetEphemPosVel(short id, VECTOR3* pos, VECTOR3* vel) const {
+    if (id != idRef) {
+        otk::LogErr(ErrorLog, "cfVessel::GetEphemPos Function Call Not Implemented");
+        return false;
+    }
+    if (pos) *pos = vPos;
+    if (vel) *vel = vVel;
+    return true;
+}
+
+void cfVessel::Restart() {
+    if (nThrustMode != 0) otk::LogErr(ErrorLog, "SetStartMJD(): Thrust Active");
+    nNextMnr = 0;
+    nState = 1;
+    fTruncation = -1;
+}
+
+// ---- acceleration model ------------------------------------------------------------------------
+
+VECTOR3 cfVessel::Field(const sGravity& g, double mu, const VECTOR3& x, bool pointMass) {
+    const double rho = Length(x), inv = 1.0 / rho;
+    const double m3 = mu * inv * inv * inv;
+    // A limit radius that is not a number fails every comparison and drops its term.
+    if (pointMass || g.nJ <= 0 || !(rho <= g.limitRadius[0])) return x * -m3;
+    // Zonal terms of the potential mu/rho (1 - sum Jn (R/rho)^n Pn(u)), u the sine of the
+    // latitude over the rotation axis p: a = -mu/rho^2 ((1 + H) x/rho + G (p - u x/rho)) with
+    // H = -sum (n+1) Jn q^n Pn(u) and G = sum Jn q^n Pn'(u), q = R/rho. Signed u keeps the odd
+    // terms odd, and no division by cos(latitude) is needed over the poles.
+    const VECTOR3& p = g.rotationAxis;
+    const double u = dotp(p, x) * inv, w = u * u, q = g.radius * inv;
+    const double j2 = g.J[0] * q * q;
+    double G = 3.0 * j2 * u;
+    double H = -j2 * (4.5 * w - 1.5);
+    if (g.nJ > 1 && rho <= g.limitRadius[1]) {
+        const double j3 = g.J[1] * q * q * q;
+        G += (7.5 * w - 1.5) * j3;
+        H -= (10.0 * w - 6.0) * j3 * u;
+    }
+    if (g.nJ > 2 && rho <= g.limitRadius[2]) {
+        const double j4 = g.J[2] * q * q * q * q;
+        G += (17.5 * w - 7.5) * j4 * u;
+        H -= ((21.875 * w - 18.75) * w + 1.875) * j4;
+    }
+    return (x * (1.0 + H - G * u) + p * (G * rho)) * -m3;
+}
+
+VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage) {
+    const bool pointMass = (pFlight->GetOptions() & CF_POINTMASS) != 0;
+    VECTOR3 a{0, 0, 0};
+    for (int i = 0; i < nSources; i++) {
+        const short s = pSource[i];
+        const sGravity& g = pFlight->pCelObject[s]->gravity;
+        if (s == idRef) {
+            a += Field(g, g.GM, r, pointMass);
+        } else {
+            // The body's pull on the vessel less its pull on the reference body.
+            const VECTOR3 d = pGlobalPos[idRef] - pGlobalPos[s];
+            a += Field(g, -g.GM, d, pointMass);
+            a += Field(g, g.GM, d + r, pointMass);
+        }
+    }
+    if (nThrustMode == 0) return a;
+
+    VECTOR3 thrGlobal{0, 0, 0}, thrLocal{0, 0, 0};
+    // A thrust vector of zero length has no direction: no thrust acceleration.
+    if ((nThrustMode & (THRUST_GLOBAL | THRUST_LOCAL)) && fDV > 0) {
+        const double k = fForce / ((fMass - fFuelRate * tau) * fDV);
+        // The local orbital frame: along the velocity, v x (r x v), and the orbit normal r x v.
+        const VECTOR3 h = CrossProduct(r, v);
+        const VECTOR3 vx = unit(v), hz = unit(h), ey = unit(CrossProduct(v, h));
+        if (nThrustMode & THRUST_LOCAL) {
+            thrLocal = vThrust * k;
+            thrGlobal = (vx * vThrust.x + ey * vThrust.y + hz * vThrust.z) * k;
+        } else {
+            thrGlobal = vThrust * k;
+            if (nThrustMode & THRUST_ACCLOCAL)
+                thrLocal = {dotp(vx, thrGlobal), dotp(ey, thrGlobal), dotp(hz, thrGlobal)};
+        }
+    }
+    vThrLocal[stage - 1] = thrLocal;
+    vThrGlobal[stage - 1] = thrGlobal;
+    return a + thrGlobal;
+}
+
+// ---- one step ----------------------------------------------------------------------------------
+
+void cfVessel::BeginStep(double mjd0, double seconds) {
+    if (nState == 0) return;
+    InitSources();
+    fMJD0 = mjd0;
+    fDT = seconds;
+    fMJD1 = fMJD0 + fDT / kSecondsPerDay;
+}
+
+void cfVessel::PreStep() {
+    // Events receive the step-start state here once the vessel can hold them.
+}
+
+void cfVessel::PostStep() {
+    // Events receive the step-end state here once the vessel can hold them.
+}
+
+void cfVessel::RKF56(int stage) {
+    if (stage < 1 || stage > 7) {
+        otk::LogErr(ErrorLog, "RKF56: Invalid stage");
+        return;
+    }
+    const double h = fDT;
+    if (stage == 1) {
+        vStagePos = vPos;
+        vStageVel = vVel;
+    }
+    const int i = stage - 1;
+    vStageAcc[i] = Acceleration(vStagePos, vStageVel, kStageNode[i] * h, stage);
+    // State of stage i+2 (1-based stage+1) from stages 1..stage: stage 1's velocity is vVel.
+    const double* a = kA[stage];
+    VECTOR3 dp = vVel * a[0], dv = vStageAcc[0] * a[0];
+    for (int j = 1; j <= i; j++) {
+        dp += vStageVels[j - 1] * a[j];
+        dv += vStageAcc[j] * a[j];
+    }
+    vStagePos = vPos + dp * h;
+    vStageVel = vVel + dv * h;
+    vStageVels[i] = vStageVel;
+}
+
+double cfVessel::ComputeTruncation() {
+    // Sixth- minus fifth-order position: h 5/66 (v7 + v8 - v1 - v6).
+    const VECTOR3 e = vVel + vStageVels[4] - vStageVels[5] - vStageVels[6];
+    fTruncation = std::fabs(fDT * kErr) * Length(e);
+    return fTruncation;
+}
+
+void cfVessel::EndStep(int method) {
+    if (method != 5) {
+        otk::LogErr(ErrorLog, "End(): Invalid Method");
+        return;
+    }
+    if (nState == 2) {
+        pOrbit->PosVelByMJD(fMJD1, &vPos, &vVel);
+        return;
+    }
+    if (nState != 1) return;
+    const double h = fDT;
+    vPos += WeightedSum(vVel, vStageVels, h);
+    vVel += WeightedSum(vStageAcc[0], vStageAcc + 1, h);
+    if (nThrustMode & THRUST_ACCLOCAL) vDVLocal += WeightedSum(vThrLocal[0], vThrLocal + 1, h);
+    if (nThrustMode & THRUST_ACCGLOBAL) vDVGlobal += WeightedSum(vThrGlobal[0], vThrGlobal + 1, h);
+    if (nThrustMode != 0) fMass -= fFuelRate * h;
+}
+
+int cfVessel::Stabilize() {
+    if (nThrustMode != 0) {
+        otk::LogErr(ErrorLog, "Can't enable stabilization while engines are active");
+        return 0;
+    }
+    if (nState == 2) {
+        otk::LogWrn(ErrorLog, "Vessel allready in stabilized mode");
+        return 0;
+    }
+    if (nState == 0) {
+        otk::LogErr(ErrorLog, "Can not stabilize disabled vessel");
+        return -1;
+    }
+    const double mjd = pFlight->GetMJD();
+    pOrbit->CreateFromStateVectors(vPos, vVel, kG * pFlight->GetMass(idRef), mjd);
+    double f = pOrbit->TrAByRadius(Length(vPos));
+    if (f < 0) f = M_PI;  // a rounding error past apoapsis: the vessel is there
+    const bool forward = pFlight->GetDirection() > 0;
+    double t = pOrbit->TimeToTrA(forward ? f : PI2 - f);
+    if (pOrbit->Ecc() < 1.0) {
+        const double period = PI2 / pOrbit->meanMotion;
+        if (t < 0 && forward) t += period;
+        if (t > 0 && !forward) t -= period;
+    }
+    fStabEnd = mjd + t / kSecondsPerDay;
+    nState = 2;
+    return 0;
+}

@@ -1,0 +1,317 @@
+// Flight propagation: a scenario of celestial objects taken from a CSol, the vessels propagated
+// through their gravity with an eight-stage Runge-Kutta-Fehlberg 5(6) integrator, and the clock
+// that advances them. Vectors are right-handed, m and m/s; absolute times are MJD, spans seconds.
+#pragma once
+
+#include "zaq/host.h"
+#include "zaq/orbit.h"
+#include "zaq/sol.h"
+
+class CFlight;
+class cfVessel;
+class cfEvent;
+class cfManeuver;
+
+/// Index of a celestial object inside one CFlight; 0 is the root body, -1 none.
+typedef short CFID;
+
+// Scenario option bits (CFlight::SetOption).
+constexpr int CF_POINTMASS = 0x01;     ///< every body is a point mass: no zonal terms
+constexpr int CF_NOTRUNCATION = 0x02;  ///< every step is refused after its stages
+
+// Thrust mode bits (cfVessel::SetThrustMode).
+constexpr int THRUST_GLOBAL = 0x01;     ///< the thrust vector is given in the reference frame
+constexpr int THRUST_LOCAL = 0x02;      ///< ... in the local orbital frame (v, v x (r x v), r x v)
+constexpr int THRUST_ACCLOCAL = 0x10;   ///< accumulate the local-frame velocity change
+constexpr int THRUST_ACCGLOBAL = 0x20;  ///< accumulate the reference-frame velocity change
+
+// Object flags of CelObject::InitFlags besides the CSol flags 0x01 and 0x02.
+constexpr int CFO_ROOT = 0x20;
+
+/// The record of one celestial object of a scenario, filled from its CSol body.
+struct CelObject {
+    double BaryDispl;  ///< barycentre displacement, m
+    double mass;       ///< kg
+    double InnCutOff;  ///< inner cutoff, m
+    double OutCutOff;  ///< outer cutoff, m
+    double IBoundry;   ///< interpolation (Earth) or barycentre effect distance, m
+    double OBoundry;   ///< interpolation (Earth) or barycentre tidal limit, m
+    double dTLinear;   ///< span over which a straight line holds, s
+    double SgLinear;   ///< sagitta, m
+    double radius;     ///< m
+    double boundry;    ///< sphere-of-influence radius, m (SetSOIOverride replaces it)
+    double deviation;  ///< largest interpolation deviation, m
+    int firstMinor;    ///< index into the minor list of this object's first child
+    int nMinors;       ///< number of children
+    int InitFlags;     ///< CS_EPHEMERIS, CS_ELLIPTIC from CSol; CFO_ROOT for the root
+    int CSIdObj;       ///< CSol index of the object
+    int CSIdRef;       ///< CSol index of its reference body; -1 for the root
+    void* handle;      ///< host object
+    sGravity gravity;  ///< copy of the CSol gravity record
+    char name[24];
+};
+
+/// A point mass propagated inside a CFlight: its state relative to a reference body, its mass
+/// and engine, its gravity sources and the working storage of one integration step.
+class cfVessel {
+public:
+    cfVessel(int nSlots, CFlight* flight);
+    ~cfVessel();
+    cfVessel(const cfVessel&) = delete;
+    cfVessel& operator=(const cfVessel&) = delete;
+
+    // ---- gravity sources ----
+    /// Puts cfid (a valid CFID, or -1 to free the slot) into the slot.
+    void AddSource(int slot, short cfid);
+    /// The slot holding cfid, else the first free slot given to it; -1 when full.
+    int AddSource(short cfid);
+    void ClearSources();
+    /// Counts the sources; sources in later slots move down to close gaps, keeping their order.
+    void InitSources();
+    short GetSource(int i) const;
+    int GetSourceCount() const { return nSources; }
+    /// True when a source other than the reference body attracts the vessel.
+    bool HasForeignSource() const;
+
+    // ---- state and engine ----
+    void SetPosVel(short ref, const VECTOR3& pos, const VECTOR3& vel);
+    void SetMass(double m) { fMass = m; }
+    double GetMass() const { return fMass; }
+    void SetForce(double f) { fForce = f; }
+    double GetForce() const { return fForce; }
+    void SetFuelRate(double r) { fFuelRate = r; }
+    double GetFuelRate() const { return fFuelRate; }
+    void SetThrustSpecs(double mass, double force, double fuelRate);
+    void SetThrustVector(const VECTOR3& t);
+    VECTOR3 GetThrustVector() const { return vThrust; }
+    void SetThrustMode(int mode, short ref);
+    int GetThrustMode() const { return nThrustMode; }
+    short GetThrustReference() const { return idThrustRef; }
+    VECTOR3 GetPosition() const { return vPos; }
+    VECTOR3 GetVelocity() const { return vVel; }
+    short GetReference() const { return idRef; }
+    int GetState() const { return nState; }
+    int GetEventCount() const { return nEvent; }
+    double GetTruncation() const { return fTruncation; }
+    /// 0: reference-frame accumulation, 1: local-frame accumulation, else zero.
+    VECTOR3 GetDVAccumulation(int which) const;
+    /// Burn time of the thrust vector's velocity change by the rocket equation, s.
+    double GetBurnTime() const;
+    /// Position relative to object id from the scenario's current global positions.
+    VECTOR3 GetIpPos(short id) const;
+    VECTOR3 GetIpVel(short id) const;
+    /// The state when id is the reference; other bodies are not supported.
+    bool GetEphemPosVel(short id, VECTOR3* pos, VECTOR3* vel) const;
+
+    // ---- one step, driven by CFlight in this order ----
+    void SetGlobalPositions(const VECTOR3* global) { pGlobalPos = global; }
+    /// Counts the sources and takes the step's dates (vessels that are not disabled).
+    void BeginStep(double mjd0, double seconds);
+    /// Hands the step-start state to the vessel's events.
+    void PreStep();
+    /// Stage i (1..7): acceleration at the stage state, then the next stage's state.
+    void RKF56(int stage);
+    /// Norm of the position error estimate of the step, m.
+    double ComputeTruncation();
+    /// Takes the fifth-order solution (method 5), or the conic's state while stabilized.
+    void EndStep(int method = 5);
+    /// Hands the step-end state to the vessel's events.
+    void PostStep();
+    /// Puts the vessel on the conic through its reference body's centre region; 0 or -1.
+    int Stabilize();
+    double GetStabilizationEnd() const { return fStabEnd; }
+    /// Returns a stabilized vessel to integration.
+    void Resume() { nState = 1; }
+    /// Clock restart: back to integration, to the first manoeuvre, without truncation error.
+    void Restart();
+
+    /// Field of one body at x from its centre: point mass with zonal terms inside their limit
+    /// radii. The indirect term uses mu = -GM.
+    static VECTOR3 Field(const sGravity& g, double mu, const VECTOR3& x, bool pointMass);
+
+    /// Stage times of the step as fractions of its length, stages 1 to 8.
+    static constexpr double kStageNode[8] = {0.0,     1.0 / 6, 4.0 / 15, 2.0 / 3,
+                                             4.0 / 5, 1.0,     0.0,      1.0};
+
+private:
+    friend class CFlight;  // checks the vessel's own allocations at creation
+
+    VECTOR3 Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage);
+
+    CFlight* pFlight;
+    cfEvent* pEvent[8];
+    cfManeuver* pMnr[8];
+    COrbit* pOrbit;
+    short idRef;
+    short idThrustRef;
+    short* pSource;
+    int nThrustMode;
+    int nMaxEvent, nEvent;
+    int nSlots;
+    int nSources;
+    int nMaxMnr, nMnr;
+    int nNextMnr;
+    int nState;
+    double fMJD0, fMJD1;
+    double fDT;
+    double fTruncation;
+    double fMass;
+    double fForce;
+    double fFuelRate;
+    double fDV;
+    double fStabEnd;
+    VECTOR3 vDVLocal;
+    VECTOR3 vDVGlobal;
+    VECTOR3 vThrust;
+    VECTOR3 vPos, vVel;
+    const VECTOR3* pGlobalPos;
+    VECTOR3 vStagePos, vStageVel;
+    VECTOR3 vStageAcc[7];   // k1..k7
+    VECTOR3 vStageVels[7];  // v2..v8
+    VECTOR3 vThrLocal[7];
+    VECTOR3 vThrGlobal[7];
+};
+
+/// A propagation scenario: celestial objects from a CSol, up to 64 vessels and their clock.
+class CFlight {
+public:
+    typedef int (*TrjCallback)(void*, cfEvent*);
+    typedef int (*RefCallback)(void*, CFlight*, cfVessel*, short, short);
+    typedef int (*MnrCallback)(void*, int, cfManeuver*);
+
+    /// A scenario of the given type (0..6) on sol; the caller keeps sol alive.
+    CFlight(CSol* sol, int scenario);
+    ~CFlight();
+    CFlight(const CFlight&) = delete;
+    CFlight& operator=(const CFlight&) = delete;
+    CSol* GetSol() const { return pSol; }
+
+    // ---- objects ----
+    short AddObject(int csid);
+    short AddObject(const char* name);
+    short GetReference(short id) const;
+    int GetCSId(short id) const;
+    double GetMass(short id) const;
+    double GetRadius(short id) const;
+    int GetMinorCount(short id) const;
+    const char* GetName(short id) const;
+    double GetSOI(short id) const;
+    void SetSOIOverride(short id, double r);
+    short GetMinor(short id, int i) const;
+    /// First object whose name begins with name; -1 when none or name has 24+ characters.
+    short GetId(const char* name) const;
+    short GetId(int csid) const;
+    short GetId(void* handle) const;
+    bool IsValid(short id) const { return id >= 0 && id < nObj; }
+    void* GetOAPIHandle(short id) const;
+    VECTOR3 GetGlobalPos(short id) const { return pGlobalPos[id]; }
+    VECTOR3 GetGlobalVel(short id) const { return pGlobalVel[id]; }
+    /// The object's boundary; 100 AU for the root, 0 for anything else that is not an object.
+    double GetObjectBoundry(short id) const;
+    /// The object's gravity record (null for an invalid CFID).
+    const sGravity* GetGravity(short id) const;
+    int GetCount() const { return nObj; }
+    int GetVesselCount() const { return nVes; }
+    int GetScenario() const { return nScenario; }
+    /// CFIDs of the default bodies; -1 where the scenario type did not load them.
+    short GetSunId() const { return idSun; }
+    short GetEarthId() const { return idEarth; }
+    short GetMoonId() const { return idMoon; }
+    short GetJupiterId() const { return idJupiter; }
+    short GetVenusId() const { return idVenus; }
+
+    int SetOption(int bits) { return nOptions |= bits; }
+    int ClearOption(int bits) { return nOptions &= ~bits; }
+    int GetOptions() const { return nOptions; }
+    /// +1 or -1: the sign of the last Step.
+    double GetDirection() const { return fDirection; }
+
+    // ---- vessels ----
+    cfVessel* CreateVessel();
+    cfVessel* CreateVessel(short ref, VECTOR3 pos, VECTOR3 vel, double mass);
+    cfVessel* CreateVessel(VESSEL* v);
+    cfVessel* GetVessel(int i) const;
+    bool DeleteVessel(cfVessel* v);
+    bool IsValidVessel(const cfVessel* v) const;
+
+    // ---- clock and stepping ----
+    bool SetStartMJD(double mjd);
+    void SetCurrentMJD(double mjd);
+    double GetMJD() const;
+    double GetStartMJD() const { return fStartMJD; }
+    double GetTimeSinceBegin() const { return fTime; }
+    double GetPrevStep() const { return fPrevStep; }
+    void SetTruncationLimit(double m) { fTruncLimit = m; }
+    double GetTruncationLimit() const { return fTruncLimit; }
+    void SetSafetyLimit(double mjd) { fSafetyLimit = mjd; }
+    /// Proposed length of the next step, s (never negative).
+    double GetNextdT();
+    /// One step of dt seconds (negative: backwards); the step made, or 0.
+    double Step(double dt);
+    /// Steps forwards to mjd; 0 on arrival, -1 on failure, or the abort code.
+    int Goto(double mjd);
+    /// One step of the proposed length; 0, -1 or the abort code.
+    int AutoStep();
+    /// Stops a running Goto or AutoStep after the current step with code (1 when code <= 0).
+    void Abort(int code);
+
+    // ---- callbacks (their user pointers default to the scenario itself) ----
+    TrjCallback GetTrjCallback() const { return fnTrj; }
+    void* GetTrjData() const { return pTrjData; }
+    RefCallback GetRefCallback() const { return fnRef; }
+    MnrCallback GetMnrCallback() const { return fnMnr; }
+
+private:
+    friend class cfVessel;  // the integrator reads the object records directly
+
+    /// The record of a valid CFID; otherwise the report under func and null.
+    const CelObject* Checked(short id, const char* func) const;
+    void Allocate(int n);
+    int AutoLoadScenario(int type);
+    bool InitScenario();
+    bool FillStates(VECTOR3* pos, VECTOR3* vel, double mjd);
+    void Compose(const VECTOR3* pos, const VECTOR3* vel);
+    bool StepRoutine(double h);
+    void RunStage(int stage);
+    void LunarReferenceChange();
+    double ScheduleManeuvers(double days);
+
+    CSol* pSol;
+    cfVessel** pVessel;
+    cfVessel** pActive;
+    CelObject** pCelObject;
+    TrjCallback fnTrj;
+    RefCallback fnRef;
+    MnrCallback fnMnr;
+    void *pTrjData, *pRefData, *pMnrData;
+    double fMoonMassRatio;
+    double fStartMJD;
+    double fTime;
+    double fLastDT;
+    double fPrevStep;
+    double fTruncLimit;
+    double fSafetyLimit;
+    double fDirection;
+    double fStepMJD0, fStepMJD1;
+    double fStepDays, fStepSec;
+    int csSun, csJupiter, csVenus, csEarth, csMoon;
+    int nScenario;
+    int nOptions;
+    int nMaxVes;
+    int nMaxObj;
+    int nVes;
+    int nObj;
+    int nActive;
+    int nAbort;
+    short idSun, idJupiter, idVenus, idEarth, idMoon;
+    bool bInitialized;
+    bool bFirstStep;
+    bool bStepping;
+    char cConfig[32];
+    short* pMinor;
+    short* pRefId;
+    // One block of 9 nMaxObj vectors carved into the eight state arrays.
+    VECTOR3* pStateBlock;
+    VECTOR3 *pStartPos, *pStartVel, *pEndPos, *pEndVel, *pGlobalPos, *pGlobalVel, *pStagePos,
+        *pStageVel;
+};
