@@ -211,6 +211,11 @@ cfVessel* CFlight::CreateVessel(VESSEL* hv) {
 }
 
 bool CFlight::DeleteVessel(cfVessel* v) {
+    // The code that called the callback still works on the vessel and its tables.
+    if (nCallbacks > 0 && IsValidVessel(v)) {
+        ZAQ_ERROR_THIS("CFlight::DeleteVessel", "Can't delete a vessel inside a callback");
+        return false;
+    }
     for (int i = 0; i < nVes; i++) {
         if (pVessel[i] != v) continue;
         for (int j = i; j < nVes - 1; j++) pVessel[j] = pVessel[j + 1];

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "foundation/Address.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
@@ -27,9 +29,9 @@ CFlight::CFlight(CSol* sol, int scenario)
       pVessel(nullptr),
       pActive(nullptr),
       pCelObject(nullptr),
-      fnTrj(nullptr),
-      fnRef(nullptr),
-      fnMnr(nullptr),
+      fnTrj(DefEventTrj),
+      fnRef(DefEventRef),
+      fnMnr(DefEventMnr),
       pTrjData(this),
       pRefData(this),
       pMnrData(this),
@@ -58,6 +60,7 @@ CFlight::CFlight(CSol* sol, int scenario)
       nObj(0),
       nActive(0),
       nAbort(0),
+      nCallbacks(0),
       idSun(-1),
       idJupiter(-1),
       idVenus(-1),
@@ -78,8 +81,6 @@ CFlight::CFlight(CSol* sol, int scenario)
       pGlobalVel(nullptr),
       pStagePos(nullptr),
       pStageVel(nullptr) {
-    // The trajectory, reference-change and manoeuvre loggers become the default callbacks
-    // together with the events, reference changes and manoeuvres that call them.
     if (!sol) {
         ZAQ_ERROR_THIS("CFlight::CFlight", "Invalid CSol Input parameter");
         return;
@@ -252,7 +253,16 @@ double CFlight::GetNextdT() {
     return m * kSecondsPerDay;
 }
 
+// A callback runs in the middle of a step: stepping again from there would overwrite the state
+// the running step still works on.
+bool CFlight::InsideCallback(const char* func) {
+    if (nCallbacks == 0) return false;
+    ZAQ_ERROR_THIS(func, "Can't step inside a callback");
+    return true;
+}
+
 double CFlight::Step(double dt) {
+    if (InsideCallback("CFlight::Step")) return 0;
     if (dt == 0) {
         ZAQ_ERROR_THIS("CFlight::Step", "dT is Zero");
         return 0;
@@ -290,6 +300,7 @@ double CFlight::Step(double dt) {
 }
 
 int CFlight::Goto(double mjd) {
+    if (InsideCallback("CFlight::Goto")) return -1;
     if (fSafetyLimit != 0 && mjd > fSafetyLimit) {
         otk::LogErr(ErrorLog, "Goto(MJD): Maximum time reached");
         return -1;
@@ -322,6 +333,7 @@ int CFlight::Goto(double mjd) {
 }
 
 int CFlight::AutoStep() {
+    if (InsideCallback("CFlight::AutoStep")) return -1;
     const double e = GetNextdT();
     if (std::fabs(e) < 1.0) {
         otk::LogErr(ErrorLog, "CFlight::AutoStep() dT=%g[s] < 1.0  Aborting...", e);
@@ -453,11 +465,259 @@ bool CFlight::StepRoutine(double h) {
 }
 
 void CFlight::LunarReferenceChange() {
-    // Vessels pass between Earth and the Moon here once reference changes exist.
+    if (idEarth < 0 || idMoon < 0) return;
+    const CelObject* moon = pCelObject[idMoon];
+    const short parent = pRefId[idMoon];
+    const double mjd = GetMJD();
+    for (int i = 0; i < nVes; i++) {
+        cfVessel* v = pVessel[i];
+        if (!v) {
+            ZAQ_ERROR_THIS("CFlight::LunarReferenceChange", "Null Pointer");
+            continue;
+        }
+        const short ref = v->GetReference();
+        if (ref == -1) {
+            ZAQ_ERROR_THIS("CFlight::LunarReferenceChange", "Invalid Reference");
+            continue;
+        }
+        VECTOR3 r = v->GetPosition(), w = v->GetVelocity();
+        // Leaving needs the Moon's deviation beyond its boundary, entering Earth's inside it:
+        // a vessel near the boundary does not switch back and forth.
+        short to;
+        double sign;
+        if (ref == idMoon && Length(r) > moon->boundry + moon->deviation) {
+            to = parent;
+            sign = 1;
+        } else if (ref == idEarth && Length(pGlobalPos[idEarth] + r - pGlobalPos[idMoon]) <
+                                         moon->boundry - pCelObject[idEarth]->deviation) {
+            to = idMoon;
+            sign = -1;
+        } else {
+            continue;
+        }
+        VECTOR3 p, u;
+        if (!pSol->GetEphemTruePosVel(moon->CSIdObj, mjd, &p, &u)) {
+            ZAQ_ERROR_THIS("CFlight::LunarReferenceChange", "Ephemeris of %s failed", moon->name);
+            continue;
+        }
+        v->SetPosVel(to, r + p * sign, w + u * sign);
+        if (fnRef) {
+            CallbackScope scope(this);
+            fnRef(pRefData, this, v, ref, to);
+        }
+    }
 }
 
 double CFlight::ScheduleManeuvers(double days) {
-    // Manoeuvres ignite and shut down here, shortening the step to their dates, once vessels
-    // can hold them.
+    const double mjd = GetMJD();
+    for (int i = 0; i < nVes; i++) {
+        cfVessel* v = pVessel[i];
+        // A cut-off may be followed at once by the next ignition, so the vessel's table is read
+        // again after every ignition and shutdown (whose callbacks may also change it); a
+        // manoeuvre ignites and shuts down once, so the passes are bounded.
+        for (int pass = 0; pass <= 2 * v->nMaxMnr; pass++) {
+            cfManeuver* m = v->GetNextManeuver();
+            if (!m) break;
+            if (!m->IsBurning()) {
+                const double wait = m->GetIgnitionMJD() - mjd;
+                if (wait >= kSameDate) {
+                    if (wait < days) days = wait;
+                    break;
+                }
+                m->Ignition();
+                continue;
+            }
+            // A cut-off already passed (a late ignition) shuts down now, not in a step back.
+            const double left = m->GetCutoffMJD() - mjd;
+            if (left >= kSameDate) {
+                if (left < days) days = left;
+                break;
+            }
+            m->Shutdown();
+        }
+    }
     return days;
+}
+
+// ---- callbacks ---------------------------------------------------------------------------------
+
+void CFlight::SetTrjCallback(TrjCallback fn, void* data) {
+    fnTrj = fn;
+    pTrjData = data;
+}
+
+void CFlight::SetRefCallback(RefCallback fn, void* data) {
+    fnRef = fn;
+    pRefData = data;
+}
+
+void CFlight::SetMnrCallback(MnrCallback fn, void* data) {
+    fnMnr = fn;
+    pMnrData = data;
+}
+
+int CFlight::DefEventTrj(void*, cfEvent* e) {
+    static const struct {
+        int code;
+        void (*log)(FILE*, const char*, ...);
+        const char* text;  // formats the distance where it has a number
+    } lines[] = {{EVENT_PERIAPSIS, otk::LogMsg, "EVENT: Periapis PeD = %g"},
+                 {EVENT_APOAPSIS, otk::LogMsg, "EVENT: Apoapis"},
+                 {EVENT_NODE_ASN, otk::LogMsg, "EVENT: Node-Asn"},
+                 {EVENT_NODE_DSN, otk::LogMsg, "EVENT: Node-Dsn"},
+                 {EVENT_DISTANCE_ASN, otk::LogMsg, "EVENT: Distance-Asn Dst=%g"},
+                 {EVENT_DISTANCE_DSN, otk::LogMsg, "EVENT: Distance-Dsn Dst=%g"},
+                 {EVENT_IGNITION, otk::LogErr, "EVENT: Ignition"},
+                 {EVENT_SHUTDOWN, otk::LogErr, "EVENT: Shutdown"},
+                 {EVENT_REF_EXIT, otk::LogErr, "EVENT: Reference Change (Exit)"},
+                 {EVENT_REF_ENTER, otk::LogErr, "EVENT: Reference Change (Enter)"}};
+    if (!e) return 0;
+    const int code = e->GetTriggered();
+    double value = e->GetDistance();
+    if (code == EVENT_PERIAPSIS) {
+        VECTOR3 pos{0, 0, 0};
+        e->GetStateVectors(&pos, nullptr, nullptr);
+        value = Length(pos);
+    }
+    for (const auto& l : lines)
+        if (l.code == code) l.log(ErrorLog, l.text, value);
+    return 0;
+}
+
+int CFlight::DefEventRef(void*, CFlight* flight, cfVessel* v, short from, short to) {
+    const char* a = flight && flight->IsValid(from) ? flight->GetName(from) : nullptr;
+    const char* b = flight && flight->IsValid(to) ? flight->GetName(to) : nullptr;
+    if (!a || !b) {
+        ZAQ_ERROR("CFlight::DefEventRef", "CFlight object missing a name");
+        return 0;
+    }
+    otk::LogMsg(ErrorLog, "EVENT: Vessel(0x%llX) Reference Change From %s to %s", zaq::Addr(v), a,
+                b);
+    return 0;
+}
+
+int CFlight::DefEventMnr(void*, int code, cfManeuver* m) {
+    if (code == MNR_IGNITION)
+        otk::LogMsg(ErrorLog, "Engine Ignition: cfManeuver=0x%llX", zaq::Addr(m));
+    else if (code == MNR_SHUTDOWN)
+        otk::LogMsg(ErrorLog, "Engine Shutdown: cfManeuver=0x%llX", zaq::Addr(m));
+    return 0;
+}
+
+// ---- contents dump -----------------------------------------------------------------------------
+
+namespace {
+
+// A line of the dump built piece by piece in a fixed buffer: a piece that does not fit whole is
+// left out, with everything after it, so a long list is cut rather than written past the end.
+struct DumpLine {
+    char text[256] = "";
+    size_t used = 0;
+    bool full = false;
+    void Add(const char* piece) {
+        const size_t n = std::strlen(piece);
+        if (full || used + n >= sizeof text) {
+            full = true;
+            return;
+        }
+        std::memcpy(text + used, piece, n + 1);
+        used += n;
+    }
+};
+
+}  // namespace
+
+void CFlight::Dump(const char* path) const {
+    FILE* f = path ? std::fopen(path, "w+") : nullptr;
+    if (!f) {
+        ZAQ_ERROR_NOREASON("CFlight::Dump");
+        return;
+    }
+    auto name = [&](short id) { return IsValid(id) ? pCelObject[id]->name : "N/A"; };
+    auto header = [&](const char* title) { std::fprintf(f, "<br><br>%s<br><br><br>", title); };
+    std::fprintf(f,
+                 "<html><head><title>CFlight</title></head><body bgcolor=0x000000 "
+                 "text=0xFFFFFF><center><h2>CFlight Contents Dump</h2></center><hr><br><br><br>");
+    std::fprintf(f, "--- CFlight Configuration %s<br>", std::string(75, '-').c_str());
+    std::fprintf(f, "Number of Objects = %d <br>Number of Vessels = %d <br>", GetCount(),
+                 GetVesselCount());
+
+    header("--- Reference Table ---");
+    for (int i = 0; i < nObj; i++) std::fprintf(f, "ObjId=%d, RefId=%d<br>", i, i ? pRefId[i] : -1);
+
+    header("--- Celestial Objects ---");
+    for (int i = 0; i < nObj; i++) {
+        const CelObject* o = pCelObject[i];
+        std::fprintf(f, "OBJECT: %d   <br>Name:      %s<br>", i, o->name);
+        if (i == 0)
+            std::fprintf(f, "Reference:  N/A<br>");
+        else
+            std::fprintf(f, "Reference: %s<br>", name(pRefId[i]));
+        static const struct {
+            int bits;
+            const char* text;
+        } flags[] = {{0x01, " OPT_EPHEMERIS, "},
+                     {0x02, " OPT_ELLIPTIC, "},
+                     {0x04, " OPT_HASMINORS, "},
+                     {0x0C, " OPT_HASBC, "},
+                     {0x40, " OPT_EFFECTING, "}};
+        DumpLine line;
+        for (const auto& fl : flags)
+            if ((o->InitFlags & fl.bits) == fl.bits) line.Add(fl.text);
+        std::fprintf(f, "InitFlags: %s<br>", line.text);
+        std::fprintf(f, "CSIdObj:\t%d<br>CSIdRef:\t%d<br>", o->CSIdObj, o->CSIdRef);
+        const struct {
+            const char* label;
+            double value;
+        } fields[] = {{"boundry", o->boundry},     {"dTLinear", o->dTLinear},
+                      {"SgLinear", o->SgLinear},   {"BaryDispl", o->BaryDispl},
+                      {"InnCutOff", o->InnCutOff}, {"OutCutOff", o->OutCutOff},
+                      {"IBoundry", o->IBoundry},   {"OBoundry", o->OBoundry}};
+        for (const auto& fd : fields) std::fprintf(f, "%s:\t%f<br>", fd.label, fd.value);
+        const struct {
+            const char* label;
+            const VECTOR3* array;
+        } states[] = {{"GlobalPos", pGlobalPos}, {"GlobalVel", pGlobalVel},
+                      {"RelatPos0", pStartPos},  {"RelatVel0", pStartVel},
+                      {"RelatPos1", pEndPos},    {"RelatVel1", pEndVel}};
+        for (const auto& st : states)
+            std::fprintf(f, "%s:\t%s<br>", st.label, otk::VectorStr(st.array[i]));
+        std::fprintf(f, "Mass:\t\t%g<br>nMinors:   %d<br>J-Coeffs:  %d<br>", o->mass, o->nMinors,
+                     o->gravity.nJ);
+        std::fprintf(f, "Minor Body List:<br>");
+        for (int k = 0; k < o->nMinors && o->firstMinor + k < nObj; k++)
+            std::fprintf(f, "Index %d:  %d<br>", k, pMinor[o->firstMinor + k]);
+        // The record holds at most eight coefficients, whatever count the host gave.
+        const int nJ = o->gravity.nJ < 8 ? o->gravity.nJ : 8;
+        for (int k = 0; k < nJ; k++)
+            std::fprintf(f, "J%d=%f<br>R%d=%g<br>", k + 2, o->gravity.J[k], k + 2,
+                         o->gravity.limitRadius[k]);
+        std::fprintf(f, "<br><br>");
+    }
+
+    header("--- Vessel Information ---");
+    for (int i = 0; i < nVes; i++) {
+        const cfVessel* v = pVessel[i];
+        if (!v) {
+            ZAQ_ERROR_THIS("CFlight::Dump", "Vessel pointer null");
+            continue;
+        }
+        std::fprintf(f, "Reference: %s<br>IdRef:\t\t%d<br>", name(v->GetReference()),
+                     v->GetReference());
+        std::fprintf(f, "nSources:\t%d<br>nEvents:\t%d<br>", v->GetSourceCount(),
+                     v->GetEventCount());
+        std::fprintf(f, "Mass:\t\t%g<br>FuelRate:\t%g<br>Thrust:\t%g<br>ThrMode:   %d<br>",
+                     v->GetMass(), v->GetFuelRate(), v->GetForce(), v->GetThrustMode());
+        std::fprintf(f, "RelatPos:\t%s<br>", otk::VectorStr(v->GetPosition()));
+        std::fprintf(f, "RelatVel:\t%s<br>", otk::VectorStr(v->GetVelocity()));
+        DumpLine line;
+        for (int k = 0; k < v->GetSourceCount(); k++) {
+            char item[16];
+            std::snprintf(item, sizeof item, "%d,", v->GetSource(k));
+            line.Add(item);
+        }
+        std::fprintf(f, "Sources: %s<br><br><br>", line.text);
+    }
+    std::fprintf(f, "</body></html>");
+    std::fclose(f);
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "foundation/Address.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
@@ -37,7 +38,57 @@ VECTOR3 WeightedSum(const VECTOR3& x1, const VECTOR3* rest, double h) {
     return s * h;
 }
 
+// The field of one body at x (cfVessel::Field), inlined into the stage loop.
+[[gnu::always_inline]] inline VECTOR3 BodyField(const sGravity& g, double mu, const VECTOR3& x,
+                                                bool pointMass) {
+    const double rho = Length(x), inv = 1.0 / rho;
+    const double m3 = mu * inv * inv * inv;
+    // A limit radius that is not a number fails every comparison and drops its term.
+    if (pointMass || g.nJ <= 0 || !(rho <= g.limitRadius[0])) return x * -m3;
+    // Zonal terms of the potential mu/rho (1 - sum Jn (R/rho)^n Pn(u)), u the sine of the
+    // latitude over the rotation axis p: a = -mu/rho^2 ((1 + H) x/rho + G (p - u x/rho)) with
+    // H = -sum (n+1) Jn q^n Pn(u) and G = sum Jn q^n Pn'(u), q = R/rho. Signed u keeps the odd
+    // terms odd, and no division by cos(latitude) is needed over the poles.
+    const VECTOR3& p = g.rotationAxis;
+    const double u = dotp(p, x) * inv, w = u * u, q = g.radius * inv;
+    const double j2 = g.J[0] * q * q;
+    double G = 3.0 * j2 * u;
+    double H = -j2 * (4.5 * w - 1.5);
+    if (g.nJ > 1 && rho <= g.limitRadius[1]) {
+        const double j3 = g.J[1] * q * q * q;
+        G += (7.5 * w - 1.5) * j3;
+        H -= (10.0 * w - 6.0) * j3 * u;
+    }
+    if (g.nJ > 2 && rho <= g.limitRadius[2]) {
+        const double j4 = g.J[2] * q * q * q * q;
+        G += (17.5 * w - 7.5) * j4 * u;
+        H -= ((21.875 * w - 18.75) * w + 1.875) * j4;
+    }
+    return (x * (1.0 + H - G * u) + p * (G * rho)) * -m3;
+}
+
+// Takes entry i out of a table of n, moving the later entries down.
+template <typename T>
+T* TakeOut(T** table, int& n, int i) {
+    T* x = table[i];
+    for (int j = i; j < n - 1; j++) table[j] = table[j + 1];
+    table[--n] = nullptr;
+    return x;
+}
+
+template <typename T>
+int IndexOf(T* const* table, int n, const T* x) {
+    for (int i = 0; i < n; i++)
+        if (table[i] == x) return i;
+    return -1;
+}
+
 }  // namespace
+
+bool cfVessel::Missing(const char* func, const void* x) const {
+    ZAQ_ERROR_THIS(func, "Failed to delete event 0x%llX Event doesn't exist", zaq::Addr(x));
+    return false;
+}
 
 cfVessel::cfVessel(int slots, CFlight* flight)
     : pFlight(flight),
@@ -82,9 +133,188 @@ cfVessel::cfVessel(int slots, CFlight* flight)
 }
 
 cfVessel::~cfVessel() {
-    // Events and manoeuvres are released here once the vessel can hold them.
+    for (int i = 0; i < nEvent; i++) delete pEvent[i];
+    for (int i = 0; i < nMnr; i++) delete pMnr[i];
     delete[] pSource;
     delete pOrbit;
+}
+
+// ---- events ------------------------------------------------------------------------------------
+
+cfEvent* cfVessel::AddEvent(cfEvent* e) {
+    if (!e) {
+        ZAQ_ERROR_THIS("cfVessel::AddEvent", "Null Pointer");
+        return nullptr;
+    }
+    if (nEvent >= nMaxEvent) {
+        ZAQ_ERROR_THIS("cfVessel::AddEvent", "Can not add more events");
+        return nullptr;
+    }
+    if (pEvent[nEvent]) {
+        ZAQ_ERROR_THIS("cfVessel::AddEvent", "pEvent[index] is not NULL");
+        return nullptr;
+    }
+    e->pVessel = this;
+    e->pFlight = pFlight;
+    if (!e->pCallback) e->SetCallback(pFlight->GetTrjCallback(), pFlight->GetTrjData());
+    // Fed from the next step's start on, not in the rest of a step that is running.
+    e->bArmed = e->bDue = false;
+    pEvent[nEvent++] = e;
+    return e;
+}
+
+cfEvent* cfVessel::AddEvent(int type, short ref, cfEvent::Callback cb, void* data) {
+    if (nEvent >= nMaxEvent) {
+        ZAQ_ERROR_THIS("cfVessel::AddEvent", "Can not add more events");
+        return nullptr;
+    }
+    cfEvent* e = new (std::nothrow) cfEvent(type, ref, cb, data);
+    if (!e) {
+        ZAQ_ERROR_THIS("cfVessel::AddEvent", "Memory Allocation Failed");
+        return nullptr;
+    }
+    if (!AddEvent(e)) {
+        delete e;
+        return nullptr;
+    }
+    return e;
+}
+
+cfEvent* cfVessel::GetEvent(int i) const {
+    if (i < 0 || i >= nEvent) {
+        ZAQ_ERROR_THIS("cfVessel::GetEvent", "index out of range");
+        return nullptr;
+    }
+    return pEvent[i];
+}
+
+void cfVessel::RemoveEvent(int i) {
+    cfEvent* e = TakeOut(pEvent, nEvent, i);
+    // An event whose callback is running is destroyed when its code lets go of it.
+    if (e->nHold > 0)
+        e->bDetached = true;
+    else
+        delete e;
+}
+
+bool cfVessel::DeleteEvent(cfEvent* e) {
+    const int i = IndexOf(pEvent, nEvent, e);
+    if (i < 0) return Missing("cfVessel::DeleteEvent", e);
+    RemoveEvent(i);
+    return true;
+}
+
+void cfVessel::DeleteAllEvents() {
+    while (nEvent > 0) RemoveEvent(nEvent - 1);
+}
+
+void cfVessel::CopyEventsFrom(const cfVessel* other) {
+    if (!other) return;
+    for (int i = 0; i < other->nEvent; i++) {
+        const cfEvent* o = other->pEvent[i];
+        cfEvent* e = AddEvent(o->nType, o->idRefEvent, o->pCallback, o->pClass);
+        if (!e) continue;
+        e->vPlane = o->vPlane;
+        e->fValue = o->fValue;
+    }
+}
+
+void cfVessel::FeedEvents(bool post) {
+    if (nEvent == 0) return;
+    const double mjd = post ? fMJD1 : fMJD0;
+    if (nState == 2) pOrbit->PosVelByMJD(mjd, &vPos, &vVel);
+    // Callbacks may delete or add events of this vessel, so each round takes the first due
+    // event of the table as it is now; events added meanwhile are not due. At the step end only
+    // the events that received the step start are due.
+    for (int i = 0; i < nEvent; i++) pEvent[i]->bDue = !post || pEvent[i]->bArmed;
+    for (;;) {
+        cfEvent* e = nullptr;
+        for (int i = 0; i < nEvent && !e; i++)
+            if (pEvent[i]->bDue) e = pEvent[i];
+        if (!e) break;
+        e->bDue = e->bArmed = false;
+        const short ref = e->idRefEvent;
+        const bool own = ref == idRef;
+        if (!own && (!e->bCrossRef || !pFlight->IsValid(ref) || !pFlight->IsValid(idRef))) continue;
+        const VECTOR3 r = own ? vPos : GetIpPos(ref), v = own ? vVel : GetIpVel(ref);
+        e->Hold();
+        if (post) {
+            e->PostStep(r, v, mjd);
+        } else {
+            e->PreStep(r, v, mjd);
+            e->bArmed = true;
+        }
+        e->Release();
+    }
+}
+
+// ---- manoeuvres --------------------------------------------------------------------------------
+
+cfManeuver* cfVessel::AddManeuver() {
+    if (nMnr >= nMaxMnr) {
+        ZAQ_ERROR_THIS("cfVessel::AddManeuver", "Can not add more maneuvers");
+        return nullptr;
+    }
+    if (pMnr[nMnr]) {
+        ZAQ_ERROR_THIS("cfVessel::AddManeuver", "pMnr[index] is not NULL");
+        return nullptr;
+    }
+    cfManeuver* m = new (std::nothrow) cfManeuver(this, pFlight);
+    if (!m) {
+        ZAQ_ERROR_THIS("cfVessel::AddManeuver", "Memory Allocation Failed");
+        return nullptr;
+    }
+    pMnr[nMnr++] = m;
+    return m;
+}
+
+cfManeuver* cfVessel::AddManeuver(int mode, double mjd, VECTOR3 thrust, short ref, double force,
+                                  double fuelRate) {
+    cfManeuver* m = AddManeuver();
+    if (!m) return nullptr;
+    m->SetThrust(mode, thrust, ref);
+    m->SetIgnitionMJD(mjd);
+    m->SetEngine(force, fuelRate);
+    return m;
+}
+
+cfManeuver* cfVessel::GetNextManeuver() const {
+    return nNextMnr >= 0 && nNextMnr < nMnr ? pMnr[nNextMnr] : nullptr;
+}
+
+cfManeuver* cfVessel::GetManeuver(int i) const {
+    if (i < 0 || i >= nMnr) {
+        ZAQ_ERROR_THIS("cfVessel::GetManeuver", "index out of range");
+        return nullptr;
+    }
+    return pMnr[i];
+}
+
+void cfVessel::RemoveManeuver(int i) {
+    cfManeuver* m = TakeOut(pMnr, nMnr, i);
+    // The next manoeuvre stays the same one when a finished one before it goes.
+    if (i < nNextMnr) nNextMnr--;
+    // A cancelled burn has no shutdown to come.
+    if (m->bBurning) {
+        EngineOff();
+        m->bBurning = false;
+    }
+    if (m->nHold > 0)
+        m->bDetached = true;
+    else
+        delete m;
+}
+
+bool cfVessel::DeleteManeuver(cfManeuver* m) {
+    const int i = IndexOf(pMnr, nMnr, m);
+    if (i < 0) return Missing("cfVessel::DeleteManeuver", m);
+    RemoveManeuver(i);
+    return true;
+}
+
+void cfVessel::DeleteAllManeuvers() {
+    while (nMnr > 0) RemoveManeuver(nMnr - 1);
+    nNextMnr = 0;
 }
 
 // ---- gravity sources ---------------------------------------------------------------------------
@@ -187,6 +417,10 @@ VECTOR3 cfVessel::GetDVAccumulation(int which) const {
 
 double cfVessel::GetBurnTime() const {
     if (fDV == 0) return 0;
+    // Without propellant flow the mass stays: the limit of the rocket equation, m dv / F. An
+    // engine without thrust never gives the change; it is not burned for.
+    if (fForce <= 0) return 0;
+    if (fFuelRate <= 0) return fMass * fDV / fForce;
     const double ve = fForce / fFuelRate;
     return fMass * (1.0 - std::exp(-fDV / ve)) / fFuelRate;
 }
@@ -213,6 +447,8 @@ bool cfVessel::GetEphemPosVel(short id, VECTOR3* pos, VECTOR3* vel) const {
 
 void cfVessel::Restart() {
     if (nThrustMode != 0) otk::LogErr(ErrorLog, "SetStartMJD(): Thrust Active");
+    // Every manoeuvre is pending again.
+    for (int i = 0; i < nMnr; i++) pMnr[i]->bBurning = false;
     nNextMnr = 0;
     nState = 1;
     fTruncation = -1;
@@ -221,30 +457,7 @@ void cfVessel::Restart() {
 // ---- acceleration model ------------------------------------------------------------------------
 
 VECTOR3 cfVessel::Field(const sGravity& g, double mu, const VECTOR3& x, bool pointMass) {
-    const double rho = Length(x), inv = 1.0 / rho;
-    const double m3 = mu * inv * inv * inv;
-    // A limit radius that is not a number fails every comparison and drops its term.
-    if (pointMass || g.nJ <= 0 || !(rho <= g.limitRadius[0])) return x * -m3;
-    // Zonal terms of the potential mu/rho (1 - sum Jn (R/rho)^n Pn(u)), u the sine of the
-    // latitude over the rotation axis p: a = -mu/rho^2 ((1 + H) x/rho + G (p - u x/rho)) with
-    // H = -sum (n+1) Jn q^n Pn(u) and G = sum Jn q^n Pn'(u), q = R/rho. Signed u keeps the odd
-    // terms odd, and no division by cos(latitude) is needed over the poles.
-    const VECTOR3& p = g.rotationAxis;
-    const double u = dotp(p, x) * inv, w = u * u, q = g.radius * inv;
-    const double j2 = g.J[0] * q * q;
-    double G = 3.0 * j2 * u;
-    double H = -j2 * (4.5 * w - 1.5);
-    if (g.nJ > 1 && rho <= g.limitRadius[1]) {
-        const double j3 = g.J[1] * q * q * q;
-        G += (7.5 * w - 1.5) * j3;
-        H -= (10.0 * w - 6.0) * j3 * u;
-    }
-    if (g.nJ > 2 && rho <= g.limitRadius[2]) {
-        const double j4 = g.J[2] * q * q * q * q;
-        G += (17.5 * w - 7.5) * j4 * u;
-        H -= ((21.875 * w - 18.75) * w + 1.875) * j4;
-    }
-    return (x * (1.0 + H - G * u) + p * (G * rho)) * -m3;
+    return BodyField(g, mu, x, pointMass);
 }
 
 VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage) {
@@ -254,12 +467,12 @@ VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, i
         const short s = pSource[i];
         const sGravity& g = pFlight->pCelObject[s]->gravity;
         if (s == idRef) {
-            a += Field(g, g.GM, r, pointMass);
+            a += BodyField(g, g.GM, r, pointMass);
         } else {
             // The body's pull on the vessel less its pull on the reference body.
             const VECTOR3 d = pGlobalPos[idRef] - pGlobalPos[s];
-            a += Field(g, -g.GM, d, pointMass);
-            a += Field(g, g.GM, d + r, pointMass);
+            a += BodyField(g, -g.GM, d, pointMass);
+            a += BodyField(g, g.GM, d + r, pointMass);
         }
     }
     if (nThrustMode == 0) return a;
@@ -296,11 +509,11 @@ void cfVessel::BeginStep(double mjd0, double seconds) {
 }
 
 void cfVessel::PreStep() {
-    // Events receive the step-start state here once the vessel can hold them.
+    FeedEvents(false);
 }
 
 void cfVessel::PostStep() {
-    // Events receive the step-end state here once the vessel can hold them.
+    FeedEvents(true);
 }
 
 void cfVessel::RKF56(int stage) {

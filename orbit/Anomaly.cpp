@@ -20,6 +20,12 @@ constexpr int kMaxStepsRefine = 18;
 constexpr double kTol = 1e-14;
 constexpr double kTolRefine = 1e-12;
 constexpr double kPoorStart = 0.5;
+// The warm-started solver iterates without divisions while each round shrinks the error at
+// least fourfold, until the error left is below kNearTol.
+constexpr double kNearShrink = 0.25;
+constexpr double kNearTol = 1e-17;
+// How far sin^2 + cos^2 of a start may lie from 1 (a few units of rounding).
+constexpr double kOnCircle = 1e-15;
 
 inline double Clamp1(double d) {
     return d > 1.0 ? 1.0 : (d < -1.0 ? -1.0 : d);
@@ -69,6 +75,8 @@ struct Anomaly {
     int updates = 0;
 
     Anomaly(double x, double ecc) : e(ecc), E(x) { Fresh(); }
+    // From an angle whose sine and cosine are known already.
+    Anomaly(double x, double ecc, double s, double c) : e(ecc), E(x), es(ecc * s), ec(ecc * c) {}
 
     void Fresh() {
         double s, c;
@@ -102,13 +110,15 @@ struct Anomaly {
     }
 };
 
-// Newton iteration with clamped steps on the residual, until |f| <= tol or maxSteps steps.
-inline void NewtonElliptic(double M, Anomaly& a, double tol, int maxSteps) {
+// Newton iteration with clamped steps on the residual, until |f| <= tol or maxSteps steps; the
+// last residual.
+inline double NewtonElliptic(double M, Anomaly& a, double tol, int maxSteps) {
     double f = a.Residual(M);
     for (int n = 0; std::fabs(f) > tol && n < maxSteps; ++n) {
         a.Advance(Clamp1(f / a.Slope()));
         f = a.Residual(M);
     }
+    return f;
 }
 
 // Solver A on an ellipse: start M + e sin M, reached from sin M and cos M by one update.
@@ -154,6 +164,52 @@ double mna2eca(double M, double e, double E0) {
     if (std::fabs(f) <= kTolRefine) return E0;
     NewtonElliptic(M, a, kTolRefine, kMaxStepsRefine);
     return a.E;
+}
+
+sAnomaly mna2eca(double M, double e, const sAnomaly& near) {
+    sAnomaly r;
+    if (!(e < 1.0)) {
+        r.E = SolveHyperbolic(M, e);
+        r.sinE = std::sinh(r.E);
+        r.cosE = std::cosh(r.E);
+        return r;
+    }
+    // The start taken to the turn of M; its sine and cosine stay as they are.
+    double E0 = near.E;
+    if (!(std::fabs(M - E0) <= M_PI)) E0 += PI2 * std::nearbyint((M - E0) / PI2);
+    // With d = E - E0, es = e sin E0 and ec = e cos E0 Kepler's equation reads
+    // d (1 - ec) = f0 - es (1 - cos d) + ec (sin d - d), f0 = es + M - E0 the residual at the
+    // start. Iterated on d from the Newton step, every round shrinks the error at least by the
+    // factor shrink, about e |d| / (1 - ec): from a close start (the last date of a propagation)
+    // two or three rounds without a division give the solution to rounding.
+    const double es = e * near.sinE, ec = e * near.cosE;
+    const double f0 = es + (M - E0), inv = 1.0 / (1.0 - ec);
+    double d = f0 * inv;
+    const double shrink = (std::fabs(es) + std::fabs(d)) * std::fabs(d) * inv;
+    // Only a point of the circle is a start: not a hyperbolic anomaly left by an earlier conic.
+    const double s2c2 = near.sinE * near.sinE + near.cosE * near.cosE;
+    const bool onCircle = std::fabs(s2c2 - 1.0) <= kOnCircle;
+    if (onCircle && shrink <= kNearShrink) {
+        for (int n = 0; n < kMaxSteps; ++n) {
+            double sd, vd;
+            SinVers(d, sd, vd);
+            const double next = (f0 - es * vd + ec * (sd - d)) * inv;
+            const double change = next - d;
+            d = next;
+            if (std::fabs(change) * shrink <= kNearTol) break;
+        }
+        r.E = E0 + d;
+    } else {
+        // A start too far for that (or none): Newton's method from it, or the plain solver. The
+        // step of the last residual is taken as well, for the solution to rounding.
+        Anomaly a(E0, e, near.sinE, near.cosE);
+        if (!onCircle || !(std::fabs(f0) <= kPoorStart)) a = SolveElliptic(M, e);
+        const double f = NewtonElliptic(M, a, kTol, kMaxSteps);
+        r.E = a.E + (a.lo + f / a.Slope());
+    }
+    // Sine and cosine afresh, so that the next start carries no rounding of its own.
+    zaq::SinCos(r.E, r.sinE, r.cosE);
+    return r;
 }
 
 void mna2eca(int n, double e, const double* M, double* E) {

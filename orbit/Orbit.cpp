@@ -441,6 +441,22 @@ void COrbit::PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel) const {
     if (vel) *vel = VelAt(nu);
 }
 
+void COrbit::PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel, otk::sAnomaly& near) const {
+    near = otk::mna2eca(MnAByMJD(mjd), eccentricity, near);
+    const double s = near.sinE, c = near.cosE;
+    if (pos) *pos = PosAt(c, s);
+    if (!vel) return;
+    // The derivative of the position by the anomaly times the anomaly's rate: on the ellipse
+    // dE/dt = n / (1 - e cos E), on the hyperbola dH/dt = n / (e cosh H - 1).
+    if (eccentricity < 1.0) {
+        const double k = meanMotion / (1.0 - eccentricity * c);
+        *vel = Q * (k * semiMinor * c) - P * (k * semiMajor * s);
+    } else {
+        const double k = meanMotion / (eccentricity * c - 1.0);
+        *vel = Q * (k * semiMinor * c) + P * (k * semiMajor * s);
+    }
+}
+
 double COrbit::RelTrAByTime(double t) const {
     const double x = meanMotion * t;
     if (x == 0.0) return 0.0;

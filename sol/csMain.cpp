@@ -116,6 +116,7 @@ struct CSol::Body {
     double samples;  // interpolation steps per orbit
     double t0, t1;   // interpolation interval
     VECTOR3 pos0, pos1;
+    otk::sAnomaly anomaly;  // the last interpolated query's solution, the next one's start
     double boundary, outerCutoff, innerCutoff, bcEffect, bcTidal, ipEffect, ipTidal, sagitta, dTMax;
     CELBODY* module;  // the host's ephemeris module, null when none
 };
@@ -266,6 +267,11 @@ bool CSol::LoadSystemFile(const char* path) {
             // Index 0 is the star and nothing else: a second star, or a first body that is not
             // one, leaves no usable table.
             otk::LogErr(log, "Star1 not the first parameter in (%s)", path);
+            ok = false;
+        } else if (star && body != oapiGetGbodyByName("Sun")) {
+            // The quick-load list written from this table takes the host's "Sun" for the star:
+            // another body (a body file naming a moon) would come back as a different table.
+            otk::LogErr(log, "The star (%s) is not the host object 'Sun'", kl.value);
             ok = false;
         } else if (star) {
             AddBody(body, -1, 0, flags);
@@ -739,7 +745,8 @@ bool CSol::GetIpPosVel(int i, double mjd, VECTOR3* pos, VECTOR3* vel) {
             }
         }
     }
-    b.conic->PosVelByMJD(mjd, pos, vel);
+    // Successive queries lie close together: each Kepler solve starts from the last one.
+    b.conic->PosVelByMJD(mjd, pos, vel, b.anomaly);
     return true;
 }
 

@@ -2,14 +2,13 @@
 // and thrust models, the integrator against Kepler and J2 theory, the step-size rule and the
 // clock, and the body states against the solar-system model.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "tests/capture_log.h"
+#include "tests/sol_dir.h"
 #include "tests/tolerance.h"
 #include "tests/two_body.h"
 #include "zaq/constants.h"
@@ -19,35 +18,17 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using zaq::test::CaptureErrorLog;
 
-constexpr double kMjd = 60000.0;
+constexpr double kMjd = zaq::test::kSolMjd;
 
 bool Logged(const std::string& log, const char* text) {
     return log.find(text) != std::string::npos;
 }
 
 // Every test runs in a private directory with a copy of the host's Config/ and one model.
-class Flight : public ::testing::Test {
+class Flight : public zaq::test::SolDirTest {
 protected:
-    static void SetUpTestSuite() {
-        char dir[] = "/tmp/zaq_flight_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        fs::copy(fs::path(ZAQ_SOURCE_DIR) / "data/Config", dir_ / "Config",
-                 fs::copy_options::recursive);
-        ASSERT_EQ(chdir(dir), 0);
-        zaq::hostsim::LoadSolarSystem(kMjd);
-        sol_ = new CSol;
-        ASSERT_EQ(sol_->Setup("Config/Sol.cfg", 1.0, nullptr), 0);
-    }
-    static void TearDownTestSuite() {
-        delete sol_;
-        EXPECT_EQ(chdir("/"), 0);
-        fs::remove_all(dir_);
-    }
-
     // A scenario of the type at kMjd, and an orbit of a and e about Earth, at periapsis, inclined
     // by inc to Earth's equator, its node on the equator's first axis.
     static CFlight* Start(CFlight& f) {
@@ -66,12 +47,7 @@ protected:
         v->AddSource(id);
         v->InitSources();
     }
-
-    static fs::path dir_;
-    static CSol* sol_;
 };
-fs::path Flight::dir_;
-CSol* Flight::sol_ = nullptr;
 
 TEST_F(Flight, ScenarioTypesLoadTheirBodiesAndGiveVesselsTheirSources) {
     struct Case {

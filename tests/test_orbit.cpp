@@ -250,6 +250,26 @@ TEST(COrbitQueries, PropagationAgreesWithUniversalVariables) {
     }
 }
 
+// Queries along a sequence of dates, each Kepler solve started from the last one, agree with the
+// plain queries: small steps either way, jumps over fractions and many periods, a hyperbola.
+TEST(COrbitQueries, WarmStartedSequenceMatchesThePlainQueries) {
+    const double steps[] = {1e-5, 1e-5, -3e-5, 2e-3, 0.37, 7.2, -5.9, 1e-5};  // periods
+    otk::sAnomaly near;  // carried from one conic to the next, the hyperbola's to an ellipse
+    for (double e : {0.0, 0.0167, 0.3, 0.9, 1.5, 0.3}) {
+        COrbit o;
+        o.CreateFromElements(e < 1 ? 1e7 : -1e7, e, 0.2, 0.3, 0.4, 1.0, kMuEarth, 60000);
+        double mjd = 60000;
+        for (int n = 0; n < 400; ++n) {
+            mjd += steps[n % 8] * o.OPe() / 86400;
+            VECTOR3 r, v, rw, vw;
+            o.PosVelByMJD(mjd, &r, &v);
+            o.PosVelByMJD(mjd, &rw, &vw, near);
+            ASSERT_CLOSE(rw, r, 0, 1e-12) << "e=" << e << " n=" << n;
+            ASSERT_CLOSE(vw, v, 0, 1e-12) << "e=" << e << " n=" << n;
+        }
+    }
+}
+
 TEST(COrbitQueries, TimesToAnomalies) {
     COrbit o;
     o.CreateFromElements(1e7, 0.4, 0.2, 0.3, 0.4, 1.0, kMuEarth, 0);

@@ -51,6 +51,160 @@ struct CelObject {
     char name[24];
 };
 
+// Event type bits (cfEvent::GetEventType) and the trigger codes reported while a callback runs
+// (cfEvent::GetTriggered). The ignition, shutdown and reference codes are known to the built-in
+// event logger for derived events; the base class never reports them.
+constexpr int EVENT_PERIAPSIS = 0x01;
+constexpr int EVENT_APOAPSIS = 0x02;
+constexpr int EVENT_NODE_ASN = 0x04;      ///< crossing the plane upwards along its normal
+constexpr int EVENT_NODE_DSN = 0x08;      ///< crossing the plane downwards
+constexpr int EVENT_DISTANCE_ASN = 0x10;  ///< the distance rising through the value
+constexpr int EVENT_DISTANCE_DSN = 0x20;  ///< the distance falling through the value
+constexpr int EVENT_ANGLE = 0x40;         ///< the angle from the direction passing the value
+constexpr int EVENT_IGNITION = 0x100;
+constexpr int EVENT_SHUTDOWN = 0x200;
+constexpr int EVENT_REF_EXIT = 0x1000;
+constexpr int EVENT_REF_ENTER = 0x2000;
+constexpr int EVENT_SAMEREF = 0x10000;  ///< silent while the vessel's reference is another body
+constexpr int EVENT_INRANGE = 0x20000;  ///< silent in steps that start beyond the value
+
+// Manoeuvre callback codes, in the order they occur.
+constexpr int MNR_IGNITION = 0x100;  ///< at ignition, before the engine is loaded
+constexpr int MNR_SHUTDOWN = 0x200;  ///< after shutdown
+constexpr int MNR_STARTED = 0x400;   ///< after ignition, once the cut-off date is known
+
+/// A geometric condition watched on one vessel during forward steps. When it is met inside a
+/// step the callback runs; inside it GetStateVectors gives the state at the condition on the
+/// conic osculating at the step start. Callers may derive from it.
+class cfEvent {
+public:
+    typedef int (*Callback)(void*, cfEvent*);
+
+    cfEvent();
+    cfEvent(int type, short ref, Callback cb, void* data);
+    /// Copies every member; the copy is attached to the same vessel but not held by it.
+    cfEvent(const cfEvent& other);
+    cfEvent& operator=(const cfEvent& other);
+
+    /// Stores the state at the step start (relative to the event's reference body).
+    virtual void PreStep(const VECTOR3& pos, const VECTOR3& vel, double mjd);
+    /// Tests the conditions of the step that ends with this state and reports those met.
+    virtual void PostStep(const VECTOR3& pos, const VECTOR3& vel, double mjd);
+    /// The state at the condition being reported; each output may be null.
+    virtual void GetStateVectors(VECTOR3* pos, VECTOR3* vel, double* mjd) const;
+    // Derived events are owned and deleted through this class.
+    virtual ~cfEvent() = default;
+
+    void SetPlane(VECTOR3 plane) { vPlane = plane; }
+    VECTOR3 GetPlane() const { return vPlane; }
+    void SetAngle(VECTOR3 plane, double angle);
+    void SetDistance(double d) { fValue = d; }
+    double GetDistance() const { return fValue; }
+    int GetEventType() const { return nType; }
+    int GetTriggered() const { return nTriggered; }
+    short GetReference() const { return idRefEvent; }
+    cfVessel* GetVessel() const { return pVessel; }
+    CFlight* GetFlight() const { return pFlight; }
+    Callback GetCallback() const { return pCallback; }
+    void* GetClassPointer() const { return pClass; }
+    void SetCallback(Callback cb, void* data);
+    void GetPreStepState(VECTOR3* pos, VECTOR3* vel, double* mjd) const;
+    void* GetOAPIHandle() const;
+
+protected:
+    cfVessel* pVessel;
+    CFlight* pFlight;
+    Callback pCallback;
+    void* pClass;
+    VECTOR3 vPrePos, vPreVel;
+    VECTOR3 vPlane;
+    double fPreMJD;
+    double fPostMJD;
+    double fValue;
+    short idRefEvent;
+    int nType;
+    int nTriggered;
+    bool bCrossRef;
+
+    /// Reports code through the callback; false once the event has been deleted meanwhile.
+    bool Report(int code);
+
+private:
+    friend class cfVessel;  // attaches events, feeds them and defers their release
+
+    // While its own code runs a callback an event is held: deleting it then only detaches it
+    // from its vessel, and the last release destroys it.
+    void Hold() { nHold++; }
+    void Release();
+    int nHold = 0;
+    bool bDetached = false;
+    bool bArmed = false;  // fed the state of the current step's start
+    bool bDue = false;    // still to be fed in the vessel's current round
+};
+
+/// A planned engine burn of a vessel: at its ignition date it loads the vessel's engine and
+/// predicts the cut-off date by the rocket equation; at that date it switches the engine off and
+/// the vessel moves on to its next manoeuvre.
+class cfManeuver {
+public:
+    typedef int (*Callback)(void*, int, cfManeuver*);
+
+    cfManeuver(cfVessel* vessel, CFlight* flight);
+    cfManeuver(const cfManeuver&) = delete;
+    cfManeuver& operator=(const cfManeuver&) = delete;
+
+    /// Loads the vessel's engine and sets the cut-off date (called by CFlight::Step).
+    void Ignition();
+    /// Switches the vessel's engine off and moves it to its next manoeuvre.
+    void Shutdown();
+
+    /// The manoeuvre's own callback; without one the scenario's manoeuvre callback runs.
+    void SetCallback(Callback cb, void* data);
+    Callback GetCallback() const { return pCallback; }
+    void* GetUserData() const { return pUser; }
+    void SetThrust(int mode, VECTOR3 thrust, short ref);
+    void SetEngine(double force, double fuelRate);
+    void SetIgnitionMJD(double mjd) { fIgnMJD = mjd; }
+    double GetIgnitionMJD() const { return fIgnMJD; }
+    double GetCutoffMJD() const { return fCutMJD; }
+    VECTOR3 GetThrustVector() const { return vThrust; }
+    int GetThrustMode() const { return nMode; }
+    short GetThrustReference() const { return idThrustRef; }
+    double GetForce() const { return fForce; }
+    double GetFuelRate() const { return fFuelRate; }
+    bool IsBurning() const { return bBurning; }
+    /// Vessel mass at ignition and the mass predicted at cut-off, kg.
+    double GetIgnitionMass() const { return fMass0; }
+    double GetCutoffMass() const { return fMass1; }
+    cfVessel* GetVessel() const { return pVessel; }
+    CFlight* GetFlight() const { return pFlight; }
+
+private:
+    friend class cfVessel;  // owns manoeuvres and defers their release
+
+    bool Attached(const char* func) const;
+    /// Calls the callback; false once the manoeuvre has been deleted meanwhile.
+    bool Report(int code);
+    void Release();
+
+    cfVessel* pVessel;
+    CFlight* pFlight;
+    Callback pCallback;
+    void* pUser;
+    short idThrustRef;
+    VECTOR3 vThrust;
+    double fIgnMJD;
+    double fFuelRate;
+    double fForce;
+    int nMode;
+    bool bBurning;
+    double fMass0;
+    double fMass1;
+    double fCutMJD;
+    int nHold;
+    bool bDetached;
+};
+
 /// A point mass propagated inside a CFlight: its state relative to a reference body, its mass
 /// and engine, its gravity sources and the working storage of one integration step.
 class cfVessel {
@@ -91,7 +245,6 @@ public:
     VECTOR3 GetVelocity() const { return vVel; }
     short GetReference() const { return idRef; }
     int GetState() const { return nState; }
-    int GetEventCount() const { return nEvent; }
     double GetTruncation() const { return fTruncation; }
     /// 0: reference-frame accumulation, 1: local-frame accumulation, else zero.
     VECTOR3 GetDVAccumulation(int which) const;
@@ -102,6 +255,34 @@ public:
     VECTOR3 GetIpVel(short id) const;
     /// The state when id is the reference; other bodies are not supported.
     bool GetEphemPosVel(short id, VECTOR3* pos, VECTOR3* vel) const;
+
+    // ---- events (up to 8, fed in table order) ----
+    /// A new event of the type about body ref; a null cb takes the scenario's trajectory
+    /// callback and its user pointer.
+    cfEvent* AddEvent(int type, short ref, cfEvent::Callback cb, void* data);
+    /// Adopts an event the caller created with new (a derived one, typically); the vessel owns
+    /// and deletes it from then on. Null when the table is full: the caller keeps it.
+    cfEvent* AddEvent(cfEvent* event);
+    cfEvent* GetEvent(int i) const;
+    int GetEventCount() const { return nEvent; }
+    /// Removes and destroys the event; one whose callback is running is destroyed when that
+    /// callback has returned, and reports nothing more.
+    bool DeleteEvent(cfEvent* e);
+    void DeleteAllEvents();
+    /// Adds events like other's: type, reference, callback, user pointer, plane and value.
+    void CopyEventsFrom(const cfVessel* other);
+
+    // ---- manoeuvres (up to 8, executed in table order) ----
+    cfManeuver* AddManeuver();
+    cfManeuver* AddManeuver(int mode, double mjd, VECTOR3 thrust, short ref, double force,
+                            double fuelRate);
+    cfManeuver* GetNextManeuver() const;
+    int GetNextManeuverIndex() const { return nNextMnr; }
+    cfManeuver* GetManeuver(int i) const;
+    int GetManeuverCount() const { return nMnr; }
+    /// Removes and destroys the manoeuvre; a burning one switches the engine off first.
+    bool DeleteManeuver(cfManeuver* m);
+    void DeleteAllManeuvers();
 
     // ---- one step, driven by CFlight in this order ----
     void SetGlobalPositions(const VECTOR3* global) { pGlobalPos = global; }
@@ -136,7 +317,20 @@ public:
 private:
     friend class CFlight;  // checks the vessel's own allocations at creation
 
+    friend class cfManeuver;  // moves the vessel on to its next manoeuvre
+
     VECTOR3 Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage);
+    /// Feeds every event the step-start (post false) or step-end state.
+    void FeedEvents(bool post);
+    /// Removes table entry i, moving the later ones down.
+    void RemoveEvent(int i);
+    void RemoveManeuver(int i);
+    /// The report of a delete that found nothing to delete; false.
+    bool Missing(const char* func, const void* x) const;
+    void EngineOff() {
+        nThrustMode = 0;
+        idThrustRef = -1;
+    }
 
     CFlight* pFlight;
     cfEvent* pEvent[8];
@@ -256,13 +450,43 @@ public:
     void Abort(int code);
 
     // ---- callbacks (their user pointers default to the scenario itself) ----
+    /// The callback that events added later without one receive; default DefEventTrj.
+    void SetTrjCallback(TrjCallback fn, void* data);
+    /// Called after a vessel's reference changed; default DefEventRef; null: silent.
+    void SetRefCallback(RefCallback fn, void* data);
+    /// Called by manoeuvres without a callback of their own; default DefEventMnr.
+    void SetMnrCallback(MnrCallback fn, void* data);
     TrjCallback GetTrjCallback() const { return fnTrj; }
     void* GetTrjData() const { return pTrjData; }
     RefCallback GetRefCallback() const { return fnRef; }
+    void* GetRefData() const { return pRefData; }
     MnrCallback GetMnrCallback() const { return fnMnr; }
+    void* GetMnrData() const { return pMnrData; }
+    /// The built-in event logger: one log line per reported condition.
+    static int DefEventTrj(void* data, cfEvent* e);
+    /// The built-in reference-change logger.
+    static int DefEventRef(void* data, CFlight* flight, cfVessel* v, short from, short to);
+    /// The built-in manoeuvre logger: ignition and shutdown lines.
+    static int DefEventMnr(void* data, int code, cfManeuver* m);
+
+    /// Writes the scenario's configuration, objects and vessels as an HTML page to path.
+    void Dump(const char* path) const;
 
 private:
-    friend class cfVessel;  // the integrator reads the object records directly
+    friend class cfVessel;    // the integrator reads the object records directly
+    friend class cfEvent;     // callbacks mark the scenario as inside a callback
+    friend class cfManeuver;  // likewise
+
+    // Counts the callbacks running: a vessel cannot be deleted under its own callback.
+    struct CallbackScope {
+        explicit CallbackScope(CFlight* f) : flight(f) {
+            if (flight) flight->nCallbacks++;
+        }
+        ~CallbackScope() {
+            if (flight) flight->nCallbacks--;
+        }
+        CFlight* flight;
+    };
 
     /// The record of a valid CFID; otherwise the report under func and null.
     const CelObject* Checked(short id, const char* func) const;
@@ -275,6 +499,8 @@ private:
     void RunStage(int stage);
     void LunarReferenceChange();
     double ScheduleManeuvers(double days);
+    /// True, with a report under func, while a callback of this scenario runs.
+    bool InsideCallback(const char* func);
 
     CSol* pSol;
     cfVessel** pVessel;
@@ -303,6 +529,7 @@ private:
     int nObj;
     int nActive;
     int nAbort;
+    int nCallbacks;
     short idSun, idJupiter, idVenus, idEarth, idMoon;
     bool bInitialized;
     bool bFirstStep;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "zaq/host.h"
 #include "zaq/vector3.h"
@@ -39,6 +40,17 @@ double mna2eca(double M, double e, double E0);
 /// Kepler's equation for a sequence M[0..n-1] (e < 1 only), each solve starting from the
 /// previous solution; with e >= 1 reports an error and writes nothing.
 void mna2eca(int n, double e, const double* M, double* E);
+/// An eccentric anomaly with its sine and cosine: a solution of Kepler's equation kept to start
+/// the next solve at a nearby mean anomaly. E not a number: no solution kept.
+struct sAnomaly {
+    double E = std::numeric_limits<double>::quiet_NaN();
+    double sinE = 0, cosE = 1;
+};
+/// Kepler's equation (e < 1) from a nearby solution near (a whole number of turns away from the
+/// answer does not matter): the solution at M with its sine and cosine, to rounding. A start
+/// that is too poor, not a number or no point of the circle (a hyperbolic anomaly) falls back to
+/// the plain solver. With e >= 1 the hyperbolic anomaly H with sinh H and cosh H.
+sAnomaly mna2eca(double M, double e, const sAnomaly& near);
 double tra2eca(double nu, double e);
 double eca2mna(double E, double e);
 double eca2tra(double E, double e);
@@ -238,6 +250,10 @@ public:
     VECTOR3 VelByMJD(double mjd);
     /// Position and velocity at mjd with one Kepler solve; either pointer may be null.
     void PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel) const;
+    /// The same for a caller that queries the conic at a sequence of nearby dates: Kepler's
+    /// equation starts from near, the solution of an earlier query, and near becomes the
+    /// solution at mjd. The velocity comes from the eccentric anomaly directly.
+    void PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel, otk::sAnomaly& near) const;
     /// Time for the true anomaly to advance by dnu (whole revolutions included).
     double TimeToRelTrA(double dnu) const;
     /// True-anomaly advance over t seconds, whole revolutions included.
