@@ -23,7 +23,9 @@ void PrintVector(const char* label, const VECTOR3& v, const char* unitName, int 
 
 int RunEphem(const EphemArgs& args) {
     double mjd = 0;
-    if (!DateArgument("ephem", args.date, &mjd)) return 2;
+    if (!NameArgument("ephem", "BODY", args.body) || !NameArgument("ephem", "--ref", args.ref) ||
+        !DateArgument("ephem", args.date, &mjd))
+        return 2;
     if (!hostsim::LoadSolarSystem(mjd)) {
         std::fprintf(stderr, "zaq ephem: %s\n", hostsim::LastError().c_str());
         return 1;
@@ -41,6 +43,7 @@ int RunEphem(const EphemArgs& args) {
     }
     char refName[64];
     oapiGetObjectName(ref, refName, sizeof refName);
+    if (ref == body) return Fail("ephem", "BODY and --ref are the same (%s)", refName);
 
     VECTOR3 pos{}, vel{};
     oapiGetRelativePos(body, ref, &pos);

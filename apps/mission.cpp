@@ -1,11 +1,8 @@
 #include "apps/mission.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
@@ -16,52 +13,12 @@
 
 namespace zaq::app {
 
-// The built-in planetary theory holds within a millennium of J2000 (about the years 1000-3000).
-constexpr double kFirstMjd = 51544.5 - 365250.0;
-constexpr double kLastMjd = 51544.5 + 365250.0;
-
-double ParseDate(const std::string& text) {
-    if (text.empty()) {
-        const std::time_t now = std::time(nullptr);
-        std::tm utc{};
-        if (!gmtime_r(&now, &utc)) return std::nan("");
-        return hostsim::MjdFromUTC(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
-                                   utc.tm_min, utc.tm_sec);
-    }
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, used = 0;
-    const char* c = text.c_str();
-    if (std::sscanf(c, "%5d-%2d-%2d%n", &y, &mo, &d, &used) == 3 && used == 10) {
-        const char* rest = c + used;
-        int more = 0;
-        if (*rest == '\0') return hostsim::MjdFromUTC(y, mo, d);
-        if (std::sscanf(rest, "T%2d:%2d%n", &h, &mi, &more) == 2 && more == 6) {
-            rest += more;
-            if (*rest == '\0') return hostsim::MjdFromUTC(y, mo, d, h, mi, 0);
-            if (*rest == ':' && rest[1] >= '0' && rest[1] <= '9') {
-                char* end = nullptr;
-                const double s = std::strtod(rest + 1, &end);
-                if (*end == '\0') return hostsim::MjdFromUTC(y, mo, d, h, mi, s);
-            }
-        }
-        return std::nan("");
-    }
-    char* end = nullptr;
-    errno = 0;
-    const double mjd = std::strtod(c, &end);
-    if (end == c || *end != '\0' || errno == ERANGE || !std::isfinite(mjd)) return std::nan("");
-    return mjd;
-}
-
 std::string DateText(double mjd) {
     return std::string(otk::PrintUT(hostsim::UtcMjd(mjd))) + " UTC";
 }
 
 std::string ValueText(double x, int digits) {
     return otk::ValueToText(x, digits);
-}
-
-bool InEphemerisRange(double mjd) {
-    return mjd >= kFirstMjd && mjd <= kLastMjd;
 }
 
 int Fail(const char* command, const char* format, ...) {
@@ -77,15 +34,40 @@ int Fail(const char* command, const char* format, ...) {
 bool DateArgument(const char* command, const std::string& text, double* mjd) {
     *mjd = ParseDate(text);
     if (std::isnan(*mjd)) {
-        Fail(command, "malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)", text.c_str());
+        Fail(command, "malformed date '%s' (an MJD, or YYYY-MM-DD[THH:MM[:SS]] UTC)",
+             Shown(text).c_str());
         return false;
     }
     if (!InEphemerisRange(*mjd)) {
         Fail(command, "date '%s' is outside the built-in ephemerides (years 1000-3000)",
-             text.c_str());
+             Shown(text).c_str());
         return false;
     }
     return true;
+}
+
+bool NumberArgument(const char* command, const char* option, const std::string& text, double lo,
+                    double hi, double* value) {
+    if (text.empty()) return true;
+    double v = 0;
+    if (!ParseNumber(text, &v)) {
+        Fail(command, "%s: '%s' is not a number", option, Shown(text).c_str());
+        return false;
+    }
+    if (!(v >= lo && v <= hi)) {
+        Fail(command, "%s must lie between %g and %g", option, lo, hi);
+        return false;
+    }
+    *value = v;
+    return true;
+}
+
+bool NameArgument(const char* command, const char* what, const std::string& text) {
+    if (!HasControlChars(text)) return true;
+    const bool lineBreak = text.find_first_of("\r\n") != std::string::npos;
+    Fail(command, "%s '%s' holds a %s", what, Shown(text).c_str(),
+         lineBreak ? "line break" : "control character");
+    return false;
 }
 
 OBJHANDLE DefaultReference(OBJHANDLE obj) {
@@ -112,7 +94,7 @@ void StateAbout(OBJHANDLE body, OBJHANDLE ref, double mjd, VECTOR3* pos, VECTOR3
 bool SolverArgument(const char* command, const std::string& name, bool longWay,
                     LambertSolver* solver) {
     if (!otk::ParseLambertSolver(name.c_str(), solver)) {
-        Fail(command, "unknown Lambert solver '%s' (G, PN, UB or UN)", name.c_str());
+        Fail(command, "unknown Lambert solver '%s' (G, PN, UB or UN)", Shown(name).c_str());
         return false;
     }
     if (*solver == LambertSolver::G && longWay) {
@@ -142,7 +124,7 @@ bool ResolvePair(const std::string& from, const std::string& to, BodyPair* pair,
     p.to = oapiGetObjectByName(to.c_str());
     for (auto [obj, name] : {std::pair{p.from, &from}, std::pair{p.to, &to}})
         if (!obj || !IsBody(obj)) {
-            *why = "unknown body '" + *name + "'";
+            *why = "unknown body '" + Shown(*name) + "'";
             return false;
         }
     p.fromName = NameOf(p.from);
@@ -152,6 +134,12 @@ bool ResolvePair(const std::string& from, const std::string& to, BodyPair* pair,
         return false;
     }
     OBJHANDLE fromParent = hostsim::GetParent(p.from), toParent = hostsim::GetParent(p.to);
+    if (!fromParent) {
+        *why = p.fromName +
+               " is the root body: a departure starts from an orbit about a planet "
+               "or moon";
+        return false;
+    }
     if (toParent == p.from) {
         p.ref = p.from;
         p.lunar = true;

@@ -4,20 +4,23 @@
 
 #include <string>
 
+#include "apps/arguments.h"
 #include "zaq/host.h"
 #include "zaq/lambert.h"
 
 namespace zaq::app {
 
-/// An MJD (TT) from a number (the MJD itself) or UTC calendar text "YYYY-MM-DD[THH:MM[:SS]]";
-/// empty text is now. NaN when malformed.
-double ParseDate(const std::string& text);
-/// True when mjd lies within the built-in ephemerides (years 1000-3000).
-bool InEphemerisRange(double mjd);
 /// Writes "zaq COMMAND: <message>" as one line on stderr and returns exit code 2.
 int Fail(const char* command, const char* format, ...) __attribute__((format(printf, 2, 3)));
 /// A date argument as an MJD within the ephemerides; otherwise the one-line error and false.
 bool DateArgument(const char* command, const std::string& text, double* mjd);
+/// The number given to `option` when it lies within [lo, hi]; otherwise the one-line error and
+/// false. Empty text leaves value as it is.
+bool NumberArgument(const char* command, const char* option, const std::string& text, double lo,
+                    double hi, double* value);
+/// A name (of a body, a solver, a file) without control characters, which would reach file names
+/// and messages; otherwise the one-line error and false.
+bool NameArgument(const char* command, const char* what, const std::string& text);
 /// A date as the library formats it, "20-Nov-2026 00:00:00 UTC", of an MJD (TT).
 std::string DateText(double mjd);
 /// otk::ValueToText(x, digits), copied out of its shared buffer.
@@ -42,7 +45,8 @@ struct BodyPair {
     bool lunar = false;  ///< TO moves about FROM (ref is FROM): a departure from a parking orbit
 };
 /// Looks up both bodies (after the solar system is loaded). False with a one-line reason for an
-/// unknown name, the same body twice or bodies without a common reference.
+/// unknown name, the same body twice, a departure from the root body (no parking orbit about a
+/// star) or bodies without a common reference.
 bool ResolvePair(const std::string& from, const std::string& to, BodyPair* pair, std::string* why);
 
 /// A Lambert arc from FROM's position at depart to TO's position at arrive, about ref.

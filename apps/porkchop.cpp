@@ -27,8 +27,7 @@ constexpr double kPlotClip = 100;  // C3 (km^2/s^2) above which the plot saturat
 
 struct PorkchopArgs {
     std::string from, to, solver = "UN", out;
-    std::vector<std::string> departRange;
-    std::vector<double> tofRange;
+    std::vector<std::string> departRange, tofRange;
     int grid = 41;
     bool longWay = false, plot = true;
 };
@@ -153,14 +152,25 @@ bool Plot(const std::string& png, const std::string& dataPath, const std::vector
     return true;
 }
 
+// An output prefix must end in a file name: "/" or "dir/" would write "/.csv", "." "..csv".
+bool IsFilePrefix(const std::string& prefix) {
+    const std::string last = prefix.substr(prefix.find_last_of('/') + 1);
+    return !last.empty() && last != "." && last != "..";
+}
+
 int RunPorkchop(const PorkchopArgs& args, const Options& opts) {
-    double d1 = 0, d2 = 0;
-    if (!DateArgument(kCommand, args.departRange[0], &d1) ||
-        !DateArgument(kCommand, args.departRange[1], &d2))
+    double d1 = 0, d2 = 0, t1 = 0, t2 = 0;
+    // Past a million days every arrival lies beyond the ephemerides; signs are checked below.
+    const double maxTof = 1e6;
+    if (!NameArgument(kCommand, "FROM", args.from) || !NameArgument(kCommand, "TO", args.to) ||
+        !NameArgument(kCommand, "--out", args.out) ||
+        !DateArgument(kCommand, args.departRange[0], &d1) ||
+        !DateArgument(kCommand, args.departRange[1], &d2) ||
+        !NumberArgument(kCommand, "--tof-range", args.tofRange[0], -maxTof, maxTof, &t1) ||
+        !NumberArgument(kCommand, "--tof-range", args.tofRange[1], -maxTof, maxTof, &t2))
         return 2;
-    const double t1 = args.tofRange[0], t2 = args.tofRange[1];
     if (!(d2 >= d1)) return Fail(kCommand, "the departure range must run forward (D2 after D1)");
-    if (!(t1 > 0) || !(t2 >= t1) || !std::isfinite(t2))
+    if (!(t1 > 0) || !(t2 >= t1))
         return Fail(kCommand, "the time-of-flight range must be positive and run forward (days)");
     if (!InEphemerisRange(d2 + t2))
         return Fail(kCommand, "arrivals run past the built-in ephemerides (years 1000-3000)");
@@ -168,9 +178,10 @@ int RunPorkchop(const PorkchopArgs& args, const Options& opts) {
         return Fail(kCommand, "--grid must lie between 2 and %d", kMaxGrid);
     LambertSolver solver = LambertSolver::UN;
     if (!SolverArgument(kCommand, args.solver, args.longWay, &solver)) return 2;
-    // gnuplot reads its script line by line: a line break in a path would start a command.
-    if (args.out.find_first_of("\r\n") != std::string::npos)
-        return Fail(kCommand, "--out must not contain a line break");
+    // gnuplot reads its script line by line: a line break in a path (refused with the other
+    // control characters above) would start a command.
+    if (!args.out.empty() && !IsFilePrefix(args.out))
+        return Fail(kCommand, "--out '%s' names a directory, not a file prefix", args.out.c_str());
     if (!hostsim::LoadSolarSystem(d1)) {
         std::fprintf(stderr, "zaq porkchop: %s\n", hostsim::LastError().c_str());
         return 1;

@@ -31,8 +31,6 @@ const char kMicroSign[] = "\xB5";   // Windows-1252
 const char kDegreeSign[] = "\xB0";  // Windows-1252
 const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kMonthsLower[12] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                      "jul", "aug", "sep", "oct", "nov", "dec"};
 const double kMicrosecondDays = 1.1574074074074074e-11;
 
 // Unit letters of typed values and their factors: days and hours to seconds, kilo, mega, giga,
@@ -99,11 +97,102 @@ long long FloorDiv(long long a, long long b) {
     return a / b - ((a % b != 0) && (a < 0));
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+const char* SkipBlanks(const char* c) {
+    while (*c == ' ' || *c == '\t') ++c;
+    return c;
+}
+
+// An unsigned decimal number at p: digits with an optional fraction and exponent ("12", "0.5",
+// "3e1"). No sign, hexadecimal, infinity or NaN: the C library would read those too, and a typed
+// time or value never means them. Returns the end of the number, or null when no finite number
+// starts at p.
+const char* ReadDecimal(const char* p, double* value) {
+    const char* c = p;
+    int digits = 0;
+    for (; IsDigit(*c); ++c) ++digits;
+    if (*c == '.')
+        for (++c; IsDigit(*c); ++c) ++digits;
+    if (digits == 0) return nullptr;
+    if (*c == 'e' || *c == 'E') {
+        const char* e = c + 1;
+        if (*e == '+' || *e == '-') ++e;
+        if (IsDigit(*e)) {
+            while (IsDigit(*e)) ++e;
+            c = e;
+        }
+    }
+    char number[kMaxInput + 1];
+    const size_t n = static_cast<size_t>(c - p);
+    if (n > kMaxInput) return nullptr;
+    std::memcpy(number, p, n);
+    number[n] = '\0';
+    *value = std::strtod(number, nullptr);
+    return std::isfinite(*value) ? c : nullptr;
+}
+
+// A whole number of at most 9 digits at p (so that it fits an int); the end, or null.
+const char* ReadWhole(const char* p, int* value) {
+    const char* c = p;
+    long long v = 0;
+    for (; IsDigit(*c); ++c) {
+        if (c - p == 9) return nullptr;
+        v = v * 10 + (*c - '0');
+    }
+    *value = static_cast<int>(v);
+    return c == p ? nullptr : c;
+}
+
+// Splits text at blanks into at most n fields; the number of fields, or n + 1 when there are
+// more. The fields point into text, which gets a terminator after each.
+int SplitFields(char* text, char** fields, int n) {
+    int count = 0;
+    for (char* c = text; *c;) {
+        while (*c == ' ' || *c == '\t') *c++ = '\0';
+        if (!*c) break;
+        if (count == n) return n + 1;
+        fields[count++] = c;
+        while (*c && *c != ' ' && *c != '\t') ++c;
+    }
+    return count;
+}
+
+// Days of a month of the proleptic Gregorian calendar.
+int DaysInMonth(long long year, int month) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return kDays[month - 1] + (month == 2 && leap);
+}
+
+// The month (1-12) of a typed month word: its first three letters name the month, and the word
+// must be an abbreviation of that month's name ("Jun", "June", "Sept"), so that "Janitor" names
+// none; 0 for none.
+int MonthOfWord(const char* word) {
+    static const char* const kNames[12] = {"january",   "february", "march",    "april",
+                                           "may",       "june",     "july",     "august",
+                                           "september", "october",  "november", "december"};
+    const size_t len = std::strlen(word);
+    if (len < 3 || len > 7) return 0;  // a longer word does not fit the 7-character month field
+    for (int i = 0; i < 12; ++i) {
+        size_t k = 0;
+        while (k < len && std::tolower(static_cast<unsigned char>(word[k])) == kNames[i][k]) ++k;
+        if (k == len) return i + 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 namespace otk {
 
 double GETFormatInput(double refMjd, const char* text) {
+    // "[-]h:m:s" or "[-]d:h:m:s": every field an unsigned decimal, minutes and seconds (and the
+    // hours after days) below 60 (24); blanks may stand around the fields. A sign in front
+    // belongs to the whole time, as PrintGET writes a negative one ("-1:30:00" is -1.5 h).
+    // Anything else (more or fewer fields, a sign inside, text after the time) is refused.
     if (!text) return 0.0;
     const size_t len = std::strlen(text);
     if (len == 0 || len > kMaxInput) return 0.0;
@@ -115,20 +204,30 @@ double GETFormatInput(double refMjd, const char* text) {
             *c = ' ';
             ++colons;
         }
-    double f[4] = {0.0, 0.0, 0.0, 0.0};
+    char* c = work + (SkipBlanks(work) - work);
+    const double sign = *c == '-' ? -1.0 : 1.0;
+    if (*c == '-' || *c == '+') ++c;
+    char* fields[4];
+    const int n = (colons == 2 || colons == 3) ? SplitFields(c, fields, 4) : 0;
+    static const double kUnit[4] = {kSecondsPerDay, 3600.0, 60.0, 1.0};
+    static const double kLimit[4] = {INFINITY, 24.0, 60.0, 60.0};
     double seconds = 0.0;
-    if (colons == 2) {
-        if (std::sscanf(work, "%lg %lg %lg", &f[0], &f[1], &f[2]) != 3) return 0.0;
-        seconds = f[0] * 3600.0 + f[1] * 60.0 + f[2];
-    } else if (colons == 3) {
-        if (std::sscanf(work, "%lg %lg %lg %lg", &f[0], &f[1], &f[2], &f[3]) != 4) return 0.0;
-        seconds = f[0] * kSecondsPerDay + f[1] * 3600.0 + f[2] * 60.0 + f[3];
-    } else {
+    bool ok = n == colons + 1;
+    for (int i = 0; ok && i < n; ++i) {
+        const int slot = i + 4 - n;  // the days' slot is used only by the four-field form
+        double f = 0.0;
+        const char* end = ReadDecimal(fields[i], &f);
+        ok = end && !*end && (i == 0 || f < kLimit[slot]);
+        seconds += f * kUnit[slot];
+    }
+    // The added microsecond keeps a time typed on a whole second from printing one second short;
+    // it goes away from the reference, so that a negative time keeps that too.
+    const double mjd = refMjd + sign * (seconds + 1e-6) / kSecondsPerDay;
+    if (!ok || !std::isfinite(mjd)) {
+        LogWrn(ErrorLog, "Invalid Time Format in GETFormatInput()");
         return 0.0;
     }
-    // The added microsecond keeps a time typed on a whole second from printing one second short.
-    const double mjd = refMjd + (seconds + 1e-6) / kSecondsPerDay;
-    return std::isfinite(mjd) ? mjd : 0.0;
+    return mjd;
 }
 
 const char* PrintGET(const char* suffix, double mjd, double refMjd, bool withDays, int decimals) {
@@ -289,28 +388,42 @@ double UTFormatInput(const char* text) {
         LogWrn(ErrorLog, "NULL string passed in UTFormatInput()");
         return 0.0;
     }
+    // "day month year" or "day month year hour minute second", the fields apart by blanks, "-",
+    // "/" or ":". The day and year are whole numbers (at most 9 digits for the year), the time
+    // fields unsigned decimals; the day must exist in that month, the hour lie below 24, minute
+    // and second below 60. A sign (a "-" in front is a separator, and so would silently vanish),
+    // a month word that is not an abbreviation of a month's name, or text after the last field
+    // is refused.
     const size_t len = std::strlen(text);
-    if (len < 8 || len > kMaxInput) {
-        LogWrn(ErrorLog, "Invalid Date Format in UTFormatInput()");
-        return 0.0;
-    }
     char work[kMaxInput + 1];
-    std::memcpy(work, text, len + 1);
-    for (char* c = work; *c; ++c)
-        if (*c == '-' || *c == '/' || *c == ':') *c = ' ';
+    char* fields[6];
+    int n = 0;
+    if (len >= 8 && len <= kMaxInput) {
+        std::memcpy(work, text, len + 1);
+        // A "-" at the start of a field (after a blank or another separator) is a sign.
+        bool sign = !IsDigit(*SkipBlanks(text));
+        for (size_t i = 1; i < len; ++i)
+            sign = sign || (text[i] == '-' && std::strchr(" \t-/:", text[i - 1]));
+        for (char* c = work; *c; ++c)
+            if (*c == '-' || *c == '/' || *c == ':') *c = ' ';
+        n = sign ? 0 : SplitFields(work, fields, 6);
+    }
     int day = 0, year = 0;
-    char word[8] = {0};  // the month word: at most 7 characters
-    double hour = 0.0, minute = 0.0, second = 0.0;
-    const int n =
-        std::sscanf(work, "%d %7s %d %lg %lg %lg", &day, word, &year, &hour, &minute, &second);
-    int month = 0;
-    for (char* c = word; *c; ++c)
-        *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-    for (int i = 0; i < 12; ++i)
-        if (std::strncmp(word, kMonthsLower[i], 3) == 0) month = i + 1;
-    // A month word that names no month, or a non-finite time, is refused like a malformed text.
-    if ((n != 3 && n != 6) || month == 0 || !std::isfinite(hour) || !std::isfinite(minute) ||
-        !std::isfinite(second)) {
+    double time[3] = {0.0, 0.0, 0.0};  // hour, minute, second
+    static const double kLimit[3] = {24.0, 60.0, 60.0};
+    bool ok = n == 3 || n == 6;
+    if (ok) {
+        const char* endDay = ReadWhole(fields[0], &day);
+        const char* endYear = ReadWhole(fields[2], &year);
+        ok = endDay && !*endDay && endYear && !*endYear;
+    }
+    const int month = ok ? MonthOfWord(fields[1]) : 0;
+    ok = ok && month != 0 && day >= 1 && day <= DaysInMonth(year, month);
+    for (int i = 0; ok && i + 3 < n; ++i) {
+        const char* end = ReadDecimal(fields[i + 3], &time[i]);
+        ok = end && !*end && time[i] < kLimit[i];
+    }
+    if (!ok) {
         LogWrn(ErrorLog, "Invalid Date Format in UTFormatInput()");
         return 0.0;
     }
@@ -325,7 +438,7 @@ double UTFormatInput(const char* text) {
     // falling below the typed time.
     const double whole = static_cast<double>(jdn - 2400001);
     const double fraction =
-        hour / 24.0 + minute / 1440.0 + second / kSecondsPerDay + kMicrosecondDays;
+        time[0] / 24.0 + time[1] / 1440.0 + time[2] / kSecondsPerDay + kMicrosecondDays;
     double mjd = whole + fraction;
     if (mjd - whole < fraction) mjd = std::nextafter(mjd, INFINITY);
     return mjd;
@@ -343,22 +456,31 @@ double TextToValue(const char* text) {
     if (dashes == 2) return UTFormatInput(text);
     if (colons == 2) return GETFormatInput(countdownRef, text);
 
+    // A number, signed or not, and an optional unit of one or two letters ("12km", "5NM", "3 d");
+    // blanks may stand around them. The unit's first letter gives the factor; a letter that the
+    // table does not name leaves the number as it is ("10s"). Anything else, such as "1,5" or a
+    // number followed by more text, is refused.
     const size_t len = std::strlen(text);
-    if (len == 0 || len > kMaxInput) return 0.0;
-    // The unit letter is the last character, or the one before it in a two-letter unit.
-    char unit = text[len - 1];
-    if (len > 2 && !std::isdigit(static_cast<unsigned char>(text[len - 2]))) unit = text[len - 2];
-    double factor = 0.0;
-    for (const UnitFactor& u : kUnits)
-        if (u.letter == unit) factor = u.factor;
-    char number[kMaxInput + 1];
-    std::memcpy(number, text, len + 1);
-    if (factor != 0.0)
-        number[len - 1] = '\0';
-    else
-        factor = 1.0;
-    const double value = std::atof(number) * factor;
-    return std::isfinite(value) ? value : 0.0;
+    double value = 0.0;
+    const char* c = SkipBlanks(text);
+    const double sign = *c == '-' ? -1.0 : 1.0;
+    if (*c == '-' || *c == '+') ++c;
+    c = len <= kMaxInput ? ReadDecimal(c, &value) : nullptr;
+    double factor = 1.0;
+    if (c) {
+        c = SkipBlanks(c);
+        const char* unit = c;
+        while (c - unit < 2 && std::isalpha(static_cast<unsigned char>(*c))) ++c;
+        for (const UnitFactor& u : kUnits)
+            if (c != unit && u.letter == *unit) factor = u.factor;
+        c = SkipBlanks(c);
+    }
+    value *= sign * factor;
+    if (!c || *c || !std::isfinite(value)) {
+        LogWrn(ErrorLog, "Invalid Value in TextToValue()");
+        return 0.0;
+    }
+    return value;
 }
 
 const char* PrintDate(int mode, double mjd, int decimals) {

@@ -176,6 +176,8 @@ TEST(SolSetup, BadConfigurationsEndWithTheirMessages) {
         {"moon first", nullptr, "Star = Sun\nMoon1 = Moon\n", nullptr, 1, 0, {moonFirst}},
         {"second star", nullptr, "Star = Sun\nPlanet1 = Earth\nStar = Sun\n", nullptr, 1, 0,
          {"Star1 not the first parameter in (Config/Bad.cfg)"}},
+        {"moon for the star", nullptr, "Star = Moon\nPlanet1 = Earth\n", nullptr, 1, 0,
+         {"The star (Moon) is not the host object 'Sun'"}},
         {"missing body file", nullptr, vulcan.c_str(), nullptr, 0, 3,
          {noFile + "Config/Vulcan.cfg)", "Load Of an Object (Config/Vulcan.cfg) Failed, Index=1"}},
         {"unknown body", nullptr, vulcan.c_str(), "Name = Vulcan\n", 0, 3, {"Not Exist: (Vulcan)"}},

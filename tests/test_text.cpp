@@ -80,6 +80,21 @@ TEST(ElapsedTime, ParseAndPrint) {
     }
 }
 
+// A negative time reads as PrintGET writes it, the sign for the whole time; signs inside, text
+// after the time, minutes or seconds of 60 and forms the C library alone reads are refused.
+TEST(ElapsedTime, SignsAndMalformedFields) {
+    const double r = 51544.0;
+    EXPECT_DOUBLE_EQ(otk::GETFormatInput(r, "-1:30:00"), r - (5400.0 + 1e-6) / 86400.0);
+    EXPECT_STREQ(otk::PrintGET("", otk::GETFormatInput(r, "-1:30:00"), r, false, 0), "-1:30:00 ");
+    EXPECT_DOUBLE_EQ(otk::GETFormatInput(r, " +0:00:30 "), r + (30.0 + 1e-6) / 86400.0);
+    const char* const bad[] = {"1:-30:00",   "--1:00:00",  "1:00:00junk", "0:60:00", "0:00:60",
+                               "1:24:00:00", "0x10:00:00", "1:2:inf",     "1 2:3:4", "-:1:2"};
+    const int warned = CountLogged("[WARNING] Invalid Time Format in GETFormatInput()", [&] {
+        for (const char* text : bad) EXPECT_EQ(otk::GETFormatInput(r, text), 0.0) << text;
+    });
+    EXPECT_EQ(warned, static_cast<int>(std::size(bad)));
+}
+
 TEST(ElapsedTime, LongTextsStayInTheBuffer) {
     const std::string suffix(60, 'S');
     const char* s = otk::PrintGET(suffix.c_str(), 2.0, 1.0, false, 2);
@@ -164,6 +179,24 @@ TEST(Calendar, DatesAndErrors) {
               1);
 }
 
+// Text that only looks like a date is refused with the warning: trailing junk, a month word that
+// abbreviates no month, signs (a leading "-" is a separator), fields out of range, a year past
+// nine digits. Real dates at the edges of their fields are read.
+TEST(Calendar, RefusesWhatIsNotADate) {
+    const char* const bad[] = {
+        "20-Jun-2010 junk",     "20-Janitor-2010",      "-5-Jun-2010",
+        "+5-Jun-2010",          "20-Jun-+2010",         "99-Jun-2010",
+        "31-Apr-2010",          "29-Feb-2100",          "20-Jun-99999999999",
+        "20-Jun-2010 24:00:00", "20-Jun-2010 12:60:00", "20-Jun-2010 12:00:60",
+        "20-Jun-2010 -1:00:00", "20-Jun-2010 0x1:0:0",  "20-Jun-2010 1:0:inf"};
+    const int warned = CountLogged("[WARNING] Invalid Date Format in UTFormatInput()", [&] {
+        for (const char* text : bad) EXPECT_EQ(otk::UTFormatInput(text), 0.0) << text;
+    });
+    EXPECT_EQ(warned, static_cast<int>(std::size(bad)));
+    EXPECT_DOUBLE_EQ(otk::UTFormatInput("29-Feb-2000 23:59:59.5"), 51603.0 + 86399.5 / 86400.0);
+    EXPECT_GT(otk::UTFormatInput("31-Dec-999999999"), 3.6e11);  // nine digits of year still fit
+}
+
 // Dates typed in any of the separators and cases agree with ERFA's calendar, are never below
 // the typed time, and print back as typed; PrintUT of arbitrary MJDs agrees with ERFA too.
 TEST(Calendar, AgreesWithErfaFrom1600To2400) {
@@ -229,6 +262,16 @@ TEST(TypedValue, UnitLettersAndForms) {
         {"nan", 0.0},
         {"1e999", 0.0},
         {"1234567890123456789012345678901", 0.0},
+        // A unit the table does not name leaves the number; anything but a unit after it, or a
+        // decimal comma, is refused.
+        {"10s", 10.0},
+        {" 3 km ", 3000.0},
+        {"+4k", 4000.0},
+        {"1,5", 0.0},
+        {"12kmh", 0.0},
+        {"0x10", 0.0},
+        {"5 5", 0.0},
+        {"inf", 0.0},
     };
     for (const Case& c : cases)
         EXPECT_CLOSE(otk::TextToValue(c.text), c.value, 0.0, 1e-15) << c.text;

@@ -52,7 +52,10 @@ void SortList(double* v, int* keys, int n, int byKey);
 // TimeToClock; date text (48) PrintUT; plain number text (30) PrintDate. The micro and degree
 // signs are the Windows-1252 bytes 0xB5 and 0xB0.
 
-/// refMjd plus the elapsed time "h:m:s" or "d:h:m:s" in days (plus 1 us); 0 for a malformed text.
+/// refMjd plus the elapsed time "[-]h:m:s" or "[-]d:h:m:s" in days (plus 1 us away from refMjd);
+/// a sign in front applies to the whole time, as PrintGET writes it. Fields are unsigned decimals,
+/// minutes and seconds below 60 (hours below 24 after days). 0 and a warning on ErrorLog for
+/// anything else (a sign inside, text after the time, hexadecimal, infinity, NaN).
 double GETFormatInput(double refMjd, const char* text);
 /// Elapsed time from refMjd to mjd: "[-]H:MM:SS[.d] suffix", or "[-]Dd HH:MM:SS[.d]" withDays
 /// (no suffix); decimals 0..2. " ! ERROR !" out of range; a suffix that does not fit is cut.
@@ -70,11 +73,15 @@ char* MJDToClock(double mjd);
 char* TimeToClock(double seconds);
 /// Gregorian date and time of an MJD, "20-Jun-2010 12:00:00"; "! ERROR !" out of range.
 const char* PrintUT(double mjd);
-/// MJD of "day-Mon-year[ h:m:s]" ("-", "/" or ":" between fields), plus 1 us; 0 and a warning on
-/// ErrorLog for a malformed text.
+/// MJD of "day-Mon-year[ h:m:s]" ("-", "/", ":" or blanks between fields), plus 1 us. The month
+/// word is an abbreviation of a month's name of 3-7 letters ("Jun", "June", "Sept"), the day one
+/// of that month, the year at most 9 digits, hour below 24, minute and second below 60. 0 and a
+/// warning on ErrorLog for a malformed text: other fields, signs, text after the last field.
 double UTFormatInput(const char* text);
-/// A typed value: "GET h:m:s", "UT date", a date, an elapsed time, or a number with an optional
-/// unit letter (d h k M G a u m f N, see the docs); 0 for a malformed text.
+/// A typed value: "GET h:m:s", "UT date", a date (two "-"), an elapsed time (two ":"), or a
+/// signed decimal with an optional unit of one or two letters whose first gives the factor (d h
+/// k M G a u m f N, see the docs; another letter, such as the s of "10s", leaves the number).
+/// 0 and a warning on ErrorLog for anything else ("1,5", "12kmh", "0x10").
 double TextToValue(const char* text);
 /// An MJD by mode: 1 elapsed time, 2 elapsed time with days, 3 UT date, other "%0.4f".
 const char* PrintDate(int mode, double mjd, int decimals);

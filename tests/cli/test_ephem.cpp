@@ -61,14 +61,25 @@ TEST_F(ToolEphem, BadNamesAndDatesExitWithCode2) {
          {"ephem Vulcan", "ephem Moon --ref Nowhere", "ephem Moon --date 2026-13-01",
           "ephem Moon --date 2026-02-30", "ephem Moon --date 2026-01-01T25:00",
           "ephem Moon --date tomorrow", "ephem Moon --date 61000x", "ephem Moon --date 1e9",
-          "ephem Moon --date 2026-1-1"}) {
+          "ephem Moon --date 2026-1-1",
+          // Second 60 off a leap second, numbers the C library alone reads, signs, the range's
+          // outsides, a body about itself, an escape sequence in a name.
+          "ephem Moon --date 2026-01-01T12:00:60", "ephem Moon --date 2016-12-30T23:59:60",
+          "ephem Moon --date 2026-01-01T12:00:1e9", "ephem Moon --date 0x1p16",
+          "ephem Moon --date 2026-+9-+7", "ephem Moon --date 0999-12-31T23:59:59.9",
+          "ephem Moon --date 3001-01-01", "ephem Moon --ref Moon",
+          "ephem \"$(printf 'Mo\\033on')\""}) {
         const Result r = RunTool(args);
         EXPECT_EQ(r.code, 2) << args;
         EXPECT_TRUE(r.out.empty()) << args;
         // One line of error text.
         ASSERT_FALSE(r.err.empty()) << args;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find('\033'), std::string::npos) << args;
     }
+    // The leap second of 2016 and both ends of the years 1000-3000 are dates.
+    for (const char* date : {"2016-12-31T23:59:60.5", "1000-01-01", "3000-12-31T23:59:59"})
+        EXPECT_EQ(RunTool(std::string("ephem Moon --date ") + date).code, 0) << date;
     EXPECT_EQ(RunTool("ephem").code, 2);  // BODY is required
     const Result help = RunTool("ephem --help");
     EXPECT_EQ(help.code, 0);

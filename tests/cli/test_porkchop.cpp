@@ -259,6 +259,10 @@ TEST_F(ToolPorkchop, BadRequestsExitWithCode2) {
                          "--tof-range 150 330"),
              "porkchop Earth Mars --grid 1" + ok,
              "porkchop Earth Mars --solver XY" + ok,
+             "porkchop Earth Mars --out /" + ok,  // no file name: "/.csv"
+             "porkchop Earth Mars --out ." + ok,
+             std::string("porkchop Earth Mars --depart-range 2026-10-01 2026-12-15 "
+                         "--tof-range 150 inf"),
          }) {
         const Result r = RunTool(args);
         EXPECT_EQ(r.code, 2) << args;
