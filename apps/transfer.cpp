@@ -6,6 +6,7 @@
 #include <string>
 
 #include "apps/commands.h"
+#include "apps/lunar.h"
 #include "apps/mission.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
@@ -21,11 +22,23 @@ namespace {
 constexpr const char* kCommand = "transfer";
 constexpr double kStandardGravity = 9.80665;  // m/s^2, converts a specific impulse to m/s
 
+// What the options accept: a parking orbit above 0 km (and inside FROM's sphere of influence,
+// checked once the bodies are known), and an engine from a thruster of a milli-newton on a
+// one-kilogram probe to a heavy launcher, whose burn times stay finite and above 0.
+constexpr double kMaxParkAlt = 1e9;              // km
+constexpr double kThrustRange[2] = {1e-3, 1e9};  // N
+constexpr double kIspRange[2] = {1, 1e6};        // s
+constexpr double kMassRange[2] = {1, 1e10};      // kg
+
 struct TransferArgs {
     std::string from, to, depart, arrive, solver = "UN";
     bool longWay = false, json = false;
-    double parkAlt = 300;                  // km
-    double thrust = 0, isp = 0, mass = 0;  // the engine, when all three are given
+    std::string parkAlt = "300", thrust, isp, mass;  // km; N, s, kg of the engine, all or none
+    std::string periseleneAlt;                       // km; a finite burn to a moon of FROM
+};
+
+struct Engine {
+    double thrust = 0, isp = 0, mass = 0;
 };
 
 // Everything the plan reports.
@@ -44,6 +57,7 @@ struct Plan {
     double burnTime = 0;  // s
     // Departure to a body about FROM (the ignition search).
     double ignition = 0;  // MJD
+    LunarBurn burn;       // with an engine: the finite burn, flown
 };
 
 // The circular parking orbit of radius r with angular momentum along normal.
@@ -55,7 +69,7 @@ COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd) {
 
 // Two bodies about a common reference: the ejection onto the departure asymptote from a circular
 // orbit in FROM's equatorial plane.
-void PlanEjection(const TransferArgs& args, Plan& plan) {
+void PlanEjection(const Engine& engine, Plan& plan) {
     const double mu = oapiGetMass(plan.pair.from) * kG;
     const VECTOR3 axis = otk::RotationAxis(plan.pair.from);
     COrbit park = ParkingOrbit(axis, plan.parkRadius, mu, plan.arc.depart), escape;
@@ -71,8 +85,8 @@ void PlanEjection(const TransferArgs& args, Plan& plan) {
     COrbit inclined = ParkingOrbit(normal, plan.parkRadius, mu, plan.arc.depart);
     EjectPosition(&inclined, vinf, mu, &plan.inclinedDv, nullptr);
     if (plan.engine)
-        plan.burnTime = otk::BurnTimeBydV(Length(plan.ejectDv), args.mass, args.thrust,
-                                          args.thrust / (args.isp * kStandardGravity));
+        plan.burnTime = otk::BurnTimeBydV(Length(plan.ejectDv), engine.mass, engine.thrust,
+                                          engine.thrust / (engine.isp * kStandardGravity));
 }
 
 // TO about FROM: the least-dv ignition from a circular orbit whose plane holds TO's arrival
@@ -83,8 +97,8 @@ bool PlanIgnition(Plan& plan, double depart, double arrive) {
     StateAbout(plan.pair.to, plan.pair.from, arrive, &arc.r2, &arc.v2);
     const VECTOR3 normal = unit(CrossProduct(arc.r2, arc.v2));
     COrbit park = ParkingOrbit(normal, plan.parkRadius, mu, depart);
-    VECTOR3 pos = park.Position(), vel = park.Velocity(), dv{};
-    plan.ignition = FindLAPIgnMJD(pos, vel, arc.r2, depart, arrive, mu, &dv);
+    VECTOR3 dv{};
+    plan.ignition = LeastDvIgnition(park, arc.r2, depart, arrive, mu, &dv);
     if (plan.ignition == 0) return false;
     arc.depart = plan.ignition;
     arc.arrive = arrive;
@@ -150,11 +164,14 @@ void PrintTable(const Plan& p) {
                      " deg, the asymptote in its plane)");
         if (p.engine) PrintRow("burn time", ValueText(p.burnTime, 4) + " s");
     }
+    if (p.pair.lunar && p.engine) PrintLunarBurn(p.burn, PrintRow);
     std::printf("Frame: ecliptic and equinox of J2000, right-handed, about %s.\n",
                 p.pair.refName.c_str());
 }
 
+// A JSON number; null where a value is not finite (JSON has no NaN or infinity).
 std::string Num(double x) {
+    if (!std::isfinite(x)) return "null";
     char text[32];
     std::snprintf(text, sizeof text, "%.17g", x);
     return text;
@@ -198,25 +215,44 @@ void PrintJson(const Plan& p) {
         if (p.engine) s += ", \"burn_time_s\": " + Num(p.burnTime);
         s += "}";
     }
+    if (p.pair.lunar && p.engine) s += LunarBurnJson(p.burn, Num);
     std::printf("%s}\n", s.c_str());
 }
 
+// FROM's sphere of influence about its parent (Laplace's radius a (m / M)^(2/5)) at mjd.
+double SphereOfInfluence(OBJHANDLE body, double mjd) {
+    OBJHANDLE parent = hostsim::GetParent(body);
+    VECTOR3 pos{}, vel{};
+    StateAbout(body, parent, mjd, &pos, &vel);
+    return Length(pos) * std::pow(oapiGetMass(body) / oapiGetMass(parent), 0.4);
+}
+
 int RunTransfer(const TransferArgs& args) {
-    double depart = 0, arrive = 0;
-    if (!DateArgument(kCommand, args.depart, &depart) ||
-        !DateArgument(kCommand, args.arrive, &arrive))
+    double depart = 0, arrive = 0, parkAlt = 0;
+    Engine engine;
+    if (!NameArgument(kCommand, "FROM", args.from) || !NameArgument(kCommand, "TO", args.to) ||
+        !DateArgument(kCommand, args.depart, &depart) ||
+        !DateArgument(kCommand, args.arrive, &arrive) ||
+        !NumberArgument(kCommand, "--park-alt", args.parkAlt, 0, kMaxParkAlt, &parkAlt) ||
+        !NumberArgument(kCommand, "--thrust", args.thrust, kThrustRange[0], kThrustRange[1],
+                        &engine.thrust) ||
+        !NumberArgument(kCommand, "--isp", args.isp, kIspRange[0], kIspRange[1], &engine.isp) ||
+        !NumberArgument(kCommand, "--mass", args.mass, kMassRange[0], kMassRange[1], &engine.mass))
         return 2;
     if (!(arrive > depart))
         return Fail(kCommand, "the arrival (%s) must come after the departure (%s)",
                     args.arrive.c_str(), args.depart.c_str());
     Plan plan;
     if (!SolverArgument(kCommand, args.solver, args.longWay, &plan.solver)) return 2;
-    if (!(args.parkAlt > 0) || !std::isfinite(args.parkAlt))
-        return Fail(kCommand, "the parking-orbit altitude must be above 0 km");
-    const int engineParts = (args.thrust != 0) + (args.isp != 0) + (args.mass != 0);
+    if (!(parkAlt > 0)) return Fail(kCommand, "the parking-orbit altitude must be above 0 km");
+    double periseleneAlt = 100;  // km
+    if (!NumberArgument(kCommand, "--periselene-alt", args.periseleneAlt, 0, kMaxPeriseleneAlt,
+                        &periseleneAlt))
+        return 2;
+    if (!(periseleneAlt > 0)) return Fail(kCommand, "the periselene altitude must be above 0 km");
+    const int engineParts = !args.thrust.empty() + !args.isp.empty() + !args.mass.empty();
     plan.engine = engineParts == 3;
-    if (engineParts != 0 &&
-        (!plan.engine || !(args.thrust > 0) || !(args.isp > 0) || !(args.mass > 0)))
+    if (engineParts != 0 && !plan.engine)
         return Fail(kCommand, "an engine needs --thrust, --isp and --mass, all above 0");
     plan.longWay = args.longWay;
 
@@ -227,14 +263,29 @@ int RunTransfer(const TransferArgs& args) {
     std::string why;
     if (!ResolvePair(args.from, args.to, &plan.pair, &why))
         return Fail(kCommand, "%s", why.c_str());
-    plan.parkRadius = oapiGetSize(plan.pair.from) + args.parkAlt * 1e3;
+    plan.parkRadius = oapiGetSize(plan.pair.from) + parkAlt * 1e3;
+    const double soi = SphereOfInfluence(plan.pair.from, depart);
+    if (!(plan.parkRadius < soi))
+        return Fail(kCommand,
+                    "the parking orbit must lie inside %s's sphere of influence (%.0f km)",
+                    plan.pair.fromName.c_str(), (soi - oapiGetSize(plan.pair.from)) / 1e3);
+    if (!args.periseleneAlt.empty() && !(plan.pair.lunar && plan.engine))
+        return Fail(kCommand, "--periselene-alt needs TO about FROM and an engine");
     if (plan.pair.lunar) {
         if (!PlanIgnition(plan, depart, arrive))
             return Fail(kCommand,
                         "no ignition from a %g km orbit about %s reaches %s at %s (see "
                         "ZAQ-SDK_Err.html)",
-                        args.parkAlt, plan.pair.fromName.c_str(), plan.pair.toName.c_str(),
+                        parkAlt, plan.pair.fromName.c_str(), plan.pair.toName.c_str(),
                         DateText(arrive).c_str());
+        const Arc& a = plan.arc;
+        COrbit park =
+            ParkingOrbit(unit(CrossProduct(a.r2, a.v2)), plan.parkRadius, plan.pair.mu, depart);
+        if (plan.engine &&
+            !PlanLunarBurn(plan.pair, park, depart, plan.ignition, a.vinfDepart, arrive,
+                           engine.thrust, engine.thrust / (engine.isp * kStandardGravity),
+                           engine.mass, periseleneAlt * 1e3, &plan.burn, &why))
+            return Fail(kCommand, "%s", why.c_str());
     } else {
         if (!SolveArc(plan.pair, depart, arrive, plan.solver, plan.longWay, nullptr, &plan.arc))
             return Fail(kCommand, "Lambert solver %s did not converge (result %d)",
@@ -247,7 +298,7 @@ int RunTransfer(const TransferArgs& args) {
                          "runs with %s's motion\n",
                          plan.pair.refName.c_str(), plan.longWay ? "short" : "long",
                          plan.pair.fromName.c_str());
-        PlanEjection(args, plan);
+        PlanEjection(engine, plan);
     }
     if (args.json)
         PrintJson(plan);
@@ -279,6 +330,9 @@ void RegisterTransfer(CLI::App& app, Options& opts) {
     cmd->add_option("--thrust", args->thrust, "Engine thrust in N, for the burn time");
     cmd->add_option("--isp", args->isp, "Engine specific impulse in s");
     cmd->add_option("--mass", args->mass, "Vessel mass at ignition in kg");
+    cmd->add_option("--periselene-alt", args->periseleneAlt,
+                    "For TO about FROM with an engine: the periselene altitude in km of the "
+                    "finite burn's flown pass (default 100)");
     cmd->add_flag("--json", args->json, "Print the plan as one JSON object");
     cmd->callback([&opts, args] { opts.run = [args] { return RunTransfer(*args); }; });
 }

@@ -5,6 +5,7 @@
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
+#include "zaq/guidance.h"
 #include "zaq/host.h"
 #include "zaq/lambert.h"
 #include "zaq/linalg.h"

@@ -1,0 +1,375 @@
+#include "apps/lunar.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "apps/mission.h"
+#include "zaq/adaptors.h"
+#include "zaq/constants.h"
+#include "zaq/flight.h"
+#include "zaq/guidance.h"
+#include "zaq/lambert.h"
+#include "zaq/sol.h"
+#include "zaq/solvers.h"
+#include "zaq/vector3.h"
+
+namespace zaq::app {
+namespace {
+
+constexpr int kScanPoints = 90;         // samples of one revolution of the parking orbit
+constexpr double kStepAround = 1.0;     // s, the nudge past a degenerate Lambert trial
+constexpr double kGuidanceTol = 1e-4;   // m/s: at the Moon some 0.2 km per 1e-4 m/s
+constexpr double kTruncation = 1e-4;    // m per step of the flights of the plan
+constexpr double kPeriseleneTol = 500;  // m, the aim-point correction's goal
+constexpr int kMaxFlights = 10;
+constexpr double kLeadFraction = 0.35;  // of the burn time: ignition before the impulsive date
+constexpr double kIgnitionDelay = 5.0 / 1440;  // days from the departure to the first ignition
+
+// ---- the least-dv impulsive ignition ----
+
+struct IgnitionSearch {
+    COrbit* park;
+    VECTOR3 target;
+    double earliest, arrive, mu;
+};
+
+// The burn onto the Lambert arc at s seconds after the earliest ignition; false when there is
+// no arc (a degenerate half turn, or no time left).
+bool BurnAt(const IgnitionSearch& s, double sec, VECTOR3* dv) {
+    const double mjd = s.earliest + sec / kSecondsPerDay;
+    VECTOR3 r, v, v1;
+    s.park->PosVelByMJD(mjd, &r, &v);
+    const double T = (s.arrive - mjd) * kSecondsPerDay;
+    // The long way when the short one would run against the orbit's motion.
+    const double dir = AngleBetween(CrossProduct(r, s.target), s.park->W) > M_PI / 2 ? -1 : 1;
+    if (!(T > 0) || otk::LambertPN(r, s.target, T, dir, s.mu, nullptr, &v1, nullptr) <= 0)
+        return false;
+    *dv = v1 - v;
+    return true;
+}
+
+// The burn at sec, or where that trial is degenerate the mean of the nearest good trials on
+// either side (the cost is continuous through a half turn; only its Lambert solve is not).
+bool BurnAround(const IgnitionSearch& s, double sec, VECTOR3* dv) {
+    if (BurnAt(s, sec, dv)) return true;
+    for (double d = kStepAround; d < 100; d *= 2) {
+        VECTOR3 a, b;
+        const bool before = BurnAt(s, sec - d, &a), after = BurnAt(s, sec + d, &b);
+        if (before || after) {
+            *dv = before && after ? (a + b) * 0.5 : before ? a : b;
+            return true;
+        }
+    }
+    return false;
+}
+
+int IgnitionCost(void* ctx, double sec, double* f) {
+    VECTOR3 dv;
+    if (!BurnAround(*static_cast<IgnitionSearch*>(ctx), sec, &dv)) return -1;
+    *f = Length(dv);
+    return 0;
+}
+
+// ---- the solar-system model and the flights ----
+
+// Reports progress on stderr once the plan has run for a second.
+class Progress {
+public:
+    void Note(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        if (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) return;
+        std::fprintf(stderr, "zaq transfer: ");
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(stderr, format, args);
+        va_end(args);
+        std::fprintf(stderr, "\n");
+    }
+
+private:
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
+// Builds the model from the data root's Config/ in a scratch directory: setting up writes its
+// quick-load list beside the configuration, which must not land in the data root.
+bool SetupSol(CSol& sol) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string dir = (fs::temp_directory_path(ec) / "zaq_lunar_XXXXXX").string();
+    if (ec || !mkdtemp(dir.data())) return false;
+    const fs::path back = fs::current_path(ec), config = fs::path(dir) / "Config";
+    bool ok = !ec && fs::create_directory(config, ec);
+    for (const auto& e : fs::directory_iterator("Config", ec))
+        if (ok && e.is_regular_file())
+            fs::create_symlink(fs::absolute(e.path()), config / e.path().filename(), ec);
+    ok = ok && !ec;
+    if (ok) {
+        fs::current_path(dir, ec);
+        ok = !ec && sol.Setup("Config/Sol.cfg", 1.0, nullptr) == 0;
+        fs::current_path(back, ec);
+    }
+    fs::remove_all(dir, ec);
+    return ok;
+}
+
+// What a flight sees of the Moon: the passage into its sphere and the periselene.
+struct Pass {
+    short moon = -1;
+    double soiEntry = 0;
+    bool inside = false;  // the periselene was met with the Moon as reference
+    double closest = INFINITY;
+    VECTOR3 r{}, v{};
+    double mjd = 0;
+};
+
+int OnPeriapsis(void* data, cfEvent* e) {
+    Pass& p = *static_cast<Pass*>(data);
+    VECTOR3 r, v;
+    double mjd = 0;
+    e->GetStateVectors(&r, &v, &mjd);
+    // Passes of the Moon's periapsis while Earth's reference holds the vessel are only kept
+    // as a closest approach; the one inside its sphere ends the flight.
+    const bool inside = e->GetVessel()->GetReference() == p.moon;
+    if (inside || Length(r) < p.closest) {
+        p.closest = Length(r);
+        p.r = r;
+        p.v = v;
+        p.mjd = mjd;
+        p.inside = inside;
+    }
+    if (inside) e->GetFlight()->Abort(2);
+    return 0;
+}
+
+int OnReference(void* data, CFlight* f, cfVessel*, short, short to) {
+    Pass& p = *static_cast<Pass*>(data);
+    if (to == p.moon && p.soiEntry == 0) p.soiEntry = f->GetMJD();
+    return 0;
+}
+
+// The impact parameter vector of the hyperbola about mu through periapsis state (r, v), and the
+// direction S of its incoming asymptote.
+VECTOR3 ImpactVector(const VECTOR3& r, const VECTOR3& v, double mu, VECTOR3* S) {
+    const VECTOR3 P = unit(r), Q = unit(v);
+    const double vinf2 = dotp(v, v) - 2 * mu / Length(r);
+    if (!(vinf2 > 0)) {  // bound to the Moon: the straight-line pass
+        *S = Q;
+        return r;
+    }
+    const double e = 1 + Length(r) * vinf2 / mu, s = std::sqrt(1 - 1 / (e * e));
+    *S = P / e + Q * s;
+    return (P * s - Q / e) * (Length(CrossProduct(r, v)) / std::sqrt(vinf2));
+}
+
+struct Setting {
+    CSol* sol;
+    short earth, moon;
+    int csEarth;
+    double ignition, arrive, thrust, flow, mass;
+    VECTOR3 r, v;
+};
+
+std::unique_ptr<CFlight> Scenario(const Setting& s, cfVessel** vessel) {
+    auto f = std::make_unique<CFlight>(s.sol, 4);
+    f->SetStartMJD(s.ignition);
+    *vessel = f->CreateVessel(f->GetEarthId(), s.r, s.v, s.mass);
+    return f;
+}
+
+// The burn that reaches aim at the arrival from the Earth-centred conic at cut-off.
+bool SolveBurn(const Setting& s, const VECTOR3& aim, const VECTOR3& guess, LambertAP* g) {
+    cfVessel* vessel = nullptr;
+    auto f = Scenario(s, &vessel);
+    g->SetCFlight(f.get(), vessel);
+    g->SetThrustSpecs(s.mass, s.thrust, s.flow);
+    g->SetIgnitionState(s.csEarth, s.r, s.v, s.ignition);
+    g->SetLambertAimPoint(aim, s.arrive);
+    g->SetTolerance(kGuidanceTol);
+    g->SetVerbose(1);
+    return g->ProcessCase(&guess) == 0;
+}
+
+// Flies the burn as a manoeuvre through the scenario until the periselene. The burn is flown
+// to its cut-off on its own: a step the clock shortens to end on the cut-off would otherwise
+// set the length of the next one, and a very short one stops the flight.
+Pass Fly(const Setting& s, const VECTOR3& thrust, double cutoff) {
+    cfVessel* vessel = nullptr;
+    auto f = Scenario(s, &vessel);
+    Pass p;
+    p.moon = f->GetMoonId();
+    f->SetTruncationLimit(kTruncation);
+    f->SetRefCallback(OnReference, &p);
+    vessel->AddManeuver(THRUST_GLOBAL, s.ignition, thrust, -1, s.thrust, s.flow);
+    vessel->AddEvent(EVENT_PERIAPSIS, p.moon, OnPeriapsis, &p);
+    if (f->Goto(cutoff) == 0) f->Goto(s.arrive + 2);
+    if (!p.inside) return p;
+    // The event gives the periselene of the conic that osculated at the start of its step, which
+    // the Earth's pull has moved since: the flight steps on to where r.v = 0 (Newton steps with
+    // d(r.v)/dt = v^2 - mu/r), from the end of that step.
+    const double mu = kG * f->GetMass(p.moon);
+    f->SetTruncationLimit(1.0);
+    for (int i = 0; i < 8; i++) {
+        const VECTOR3 r = vessel->GetPosition(), v = vessel->GetVelocity();
+        const double dt = -dotp(r, v) / (dotp(v, v) - mu / Length(r));
+        if (!(std::fabs(dt) < 3600) || f->Step(dt) == 0) break;
+        p.r = vessel->GetPosition();
+        p.v = vessel->GetVelocity();
+        p.mjd = f->GetMJD();
+        if (std::fabs(dt) < 1e-3) break;
+    }
+    return p;
+}
+
+}  // namespace
+
+double LeastDvIgnition(COrbit& park, const VECTOR3& target, double depart, double arrive, double mu,
+                       VECTOR3* dv) {
+    IgnitionSearch s{&park, target, depart + kIgnitionDelay, arrive, mu};
+    // A little more than one revolution, so that the least sample has a neighbour either side.
+    const double step = park.OPe() / kScanPoints;
+    double cost[kScanPoints + 2];
+    int best = -1;
+    for (int i = 0; i < kScanPoints + 2; i++) {
+        if (IgnitionCost(&s, i * step, &cost[i]) < 0) cost[i] = INFINITY;
+        if (i > 0 && i <= kScanPoints && (best < 0 || cost[i] < cost[best])) best = i;
+    }
+    if (!std::isfinite(cost[best])) return 0;
+    double sec = best * step;
+    if (Golden(&s, IgnitionCost, (best - 1) * step, sec, (best + 1) * step, 1e-9, &sec, 100) < 0)
+        return 0;
+    VECTOR3 burn;
+    if (!BurnAround(s, sec, &burn)) return 0;
+    if (dv) *dv = burn;
+    return s.earliest + sec / kSecondsPerDay;
+}
+
+bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double impulsiveIgnition,
+                   const VECTOR3& impulsiveDv, double arrive, double thrust, double flow,
+                   double mass, double periseleneAlt, LunarBurn* burn, std::string* why) {
+    Progress progress;
+    CSol sol;
+    if (!SetupSol(sol)) {
+        *why = "the solar-system model could not be set up (see ZAQ-SDK_Err.html)";
+        return false;
+    }
+    const int csEarth = sol.GetId(pair.from), csMoon = sol.GetId(pair.to);
+    const double muEarth = kG * sol.GetMass(csEarth), muMoon = kG * sol.GetMass(csMoon);
+    const double radius = oapiGetSize(pair.to), rpGoal = radius + periseleneAlt;
+    VECTOR3 moon, moonVel;
+    sol.GetEphemTruePosVel(csMoon, arrive, &moon, &moonVel);
+
+    // The impulsive arc to the Moon's centre gives the approach: the pass is aimed off the
+    // centre by the patched-conic impact parameter, on the side that makes it prograde about the
+    // Moon (its angular momentum along the transfer's).
+    VECTOR3 r1{}, v1{}, vArrive{};
+    park.PosVelByMJD(impulsiveIgnition, &r1, &v1);
+    COrbit(r1, v1 + impulsiveDv, muEarth, impulsiveIgnition).PosVelByMJD(arrive, nullptr, &vArrive);
+    const VECTOR3 vinf = vArrive - moonVel, side = unit(CrossProduct(vinf, CrossProduct(r1, v1)));
+    const double b = rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * dotp(vinf, vinf)));
+    VECTOR3 offset = side * b;
+
+    // Ignition ahead of the impulsive date by a part of the burn; a revolution later when that
+    // comes before the earliest ignition.
+    const double burnTime = otk::BurnTimeBydV(Length(impulsiveDv), mass, thrust, flow);
+    double ignition = impulsiveIgnition - kLeadFraction * burnTime / kSecondsPerDay;
+    if (ignition < depart + kIgnitionDelay) ignition += park.OPe() / kSecondsPerDay;
+    Setting s{&sol, 0, 0, csEarth, ignition, arrive, thrust, flow, mass, {}, {}};
+    park.PosVelByMJD(ignition, &s.r, &s.v);
+
+    LambertAP g;
+    VECTOR3 guess = impulsiveDv;
+    Pass pass;
+    double cutoff = 0;
+    int flights = 0;
+    for (; flights < kMaxFlights; flights++) {
+        if (!SolveBurn(s, moon + offset, guess, &g)) {
+            *why =
+                "no finite burn of this engine reaches the Moon at the arrival date (see "
+                "ZAQ-SDK_Err.html)";
+            return false;
+        }
+        guess = g.GetThrustVector();
+        VECTOR3 rc, vc;
+        g.GetCutOffState(&rc, &vc, &cutoff);
+        pass = Fly(s, guess, cutoff);
+        if (pass.closest == INFINITY) {
+            *why = "the flown trajectory does not pass the Moon within two days of the arrival";
+            return false;
+        }
+        const double rp = Length(pass.r);
+        progress.Note("aim-point correction %d: periselene %.1f km", flights + 1,
+                      (rp - radius) / 1e3);
+        if (pass.inside && std::fabs(rp - rpGoal) < kPeriseleneTol) break;
+        // The miss of the flown pass moves the aim point by as much (the aim offset is the
+        // impact parameter of the straight-line pass).
+        VECTOR3 S;
+        const VECTOR3 B = ImpactVector(pass.r, pass.v, muMoon, &S);
+        const double vinf2 = dotp(pass.v, pass.v) - 2 * muMoon / rp;
+        const double bGoal = vinf2 > 0 ? rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * vinf2)) : b;
+        offset += unit(side - S * dotp(side, S)) * bGoal - B;
+    }
+    if (flights == kMaxFlights) {
+        *why = "the flown trajectory could not be brought to the periselene asked for (closest " +
+               ValueText((Length(pass.r) - radius) / 1e3, 4) + " km)";
+        return false;
+    }
+    LunarBurn out;
+    out.ignition = ignition;
+    out.r = s.r;
+    out.v = s.v;
+    out.cutoff = cutoff;
+    out.thrust = g.GetThrustVector();
+    out.burnTime = g.GetBurnTime();
+    VECTOR3 impulsive{};
+    LeastDvIgnition(park, moon + offset, depart, arrive, muEarth, &impulsive);
+    out.impulsiveDv = Length(impulsive);
+    out.thrustN = thrust;
+    out.flow = flow;
+    out.mass = mass;
+    out.soiEntry = pass.soiEntry;
+    out.periseleneAlt = Length(pass.r) - radius;
+    out.periselene = pass.mjd;
+    out.corrections = flights + 1;
+    *burn = out;
+    return true;
+}
+
+void PrintLunarBurn(const LunarBurn& b,
+                    void (*row)(const char*, const std::string&, const std::string&)) {
+    const double dv = Length(b.thrust);
+    std::printf("Finite burn of %s kN from %s t, flown with the Sun, Earth and Moon\n",
+                ValueText(b.thrustN / 1e3, 4).c_str(), ValueText(b.mass / 1e3, 4).c_str());
+    row("ignition", DateText(b.ignition), "MJD " + ValueText(b.ignition, -5));
+    row("cut-off", DateText(b.cutoff), "MJD " + ValueText(b.cutoff, -5));
+    row("burn delta-v", ValueText(dv / 1e3, 5) + " km/s",
+        "burn time " + ValueText(b.burnTime, 4) + " s");
+    row("gravity loss", ValueText(dv - b.impulsiveDv, 4) + " m/s",
+        "against the impulsive " + ValueText(b.impulsiveDv / 1e3, 5) + " km/s");
+    row("Moon's sphere", DateText(b.soiEntry), "MJD " + ValueText(b.soiEntry, -5));
+    row("periselene", ValueText(b.periseleneAlt / 1e3, 4) + " km",
+        DateText(b.periselene) + " (" + std::to_string(b.corrections) + " flights)");
+}
+
+std::string LunarBurnJson(const LunarBurn& b, std::string (*num)(double)) {
+    auto vec = [&](const VECTOR3& v) {
+        return "[" + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + "]";
+    };
+    const double dv = Length(b.thrust);
+    return ", \"finite_burn\": {\"dv_m_s\": " + num(dv) + ", \"burn_time_s\": " + num(b.burnTime) +
+           ", \"gravity_loss_m_s\": " + num(dv - b.impulsiveDv) +
+           ", \"ignition_mjd\": " + num(b.ignition) + ", \"cutoff_mjd\": " + num(b.cutoff) +
+           ", \"thrust_vector_m_s\": " + vec(b.thrust) + ", \"ignition_position_m\": " + vec(b.r) +
+           ", \"ignition_velocity_m_s\": " + vec(b.v) + ", \"thrust_n\": " + num(b.thrustN) +
+           ", \"flow_kg_s\": " + num(b.flow) + ", \"mass_kg\": " + num(b.mass) +
+           "}, \"flown\": {\"soi_entry_mjd\": " + num(b.soiEntry) +
+           ", \"periselene_alt_km\": " + num(b.periseleneAlt / 1e3) +
+           ", \"periselene_mjd\": " + num(b.periselene) +
+           ", \"flights\": " + std::to_string(b.corrections) + "}";
+}
+
+}  // namespace zaq::app
