@@ -9,10 +9,9 @@
 #include <filesystem>
 #include <string>
 
-// The tool's planning code, built into this program as the tool builds it.
-#include "apps/arguments.cpp"
-#include "apps/lunar.cpp"
-#include "apps/mission.cpp"
+#include "apps/lunar.h"
+#include "apps/mission.h"
+#include "zaq/adaptors.h"
 #include "zaq/constants.h"
 #include "zaq/guidance.h"
 #include "zaq/hostsim.h"
