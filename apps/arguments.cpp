@@ -125,4 +125,9 @@ std::string Shown(const std::string& text) {
     return shown;
 }
 
+bool IsFilePrefix(const std::string& prefix) {
+    const std::string last = prefix.substr(prefix.find_last_of('/') + 1);
+    return !last.empty() && last != "." && last != "..";
+}
+
 }  // namespace zaq::app

@@ -19,5 +19,8 @@ bool ParseNumber(const std::string& text, double* value);
 bool HasControlChars(const std::string& text);
 /// text with each control character written as \xHH, for echoing it in a message.
 std::string Shown(const std::string& text);
+/// True when an output prefix ends in a file name: "/" or "dir/" would write "/.csv", "."
+/// "..csv".
+bool IsFilePrefix(const std::string& prefix);
 
 }  // namespace zaq::app

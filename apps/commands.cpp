@@ -12,6 +12,7 @@ void Register(CLI::App& app, Options& opts) {
     RegisterEphem(app, opts);
     RegisterTransfer(app, opts);
     RegisterPorkchop(app, opts);
+    RegisterFly(app, opts);
 }
 
 std::string DefaultRoot() {

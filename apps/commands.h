@@ -27,6 +27,8 @@ void RegisterEphem(CLI::App& app, Options& opts);
 void RegisterTransfer(CLI::App& app, Options& opts);
 /// zaq porkchop FROM TO --depart-range D1 D2 --tof-range T1 T2 [...].
 void RegisterPorkchop(CLI::App& app, Options& opts);
+/// zaq fly BODY --alt KM --inc DEG --days N [...].
+void RegisterFly(CLI::App& app, Options& opts);
 /// Remembers the start directory, enters the data root and runs the chosen subcommand; returns the
 /// exit code.
 int Run(Options& opts);

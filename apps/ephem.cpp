@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apps/commands.h"
+#include "apps/json.h"
 #include "apps/mission.h"
 #include "zaq/hostsim.h"
 #include "zaq/vector3.h"
@@ -14,6 +15,7 @@ namespace {
 
 struct EphemArgs {
     std::string body, ref, date;
+    bool json = false;
 };
 
 void PrintVector(const char* label, const VECTOR3& v, const char* unitName, int decimals) {
@@ -51,6 +53,18 @@ int RunEphem(const EphemArgs& args) {
     pos = SwapYZ(pos) / 1e3;  // right-handed, km
     vel = SwapYZ(vel) / 1e3;  // km/s
     const std::string utc = hostsim::UTCText(mjd);
+    if (args.json) {
+        const Json j = {{"body", args.body},
+                        {"ref", refName},
+                        {"mjd_tt", mjd},
+                        {"utc", utc},
+                        {"frame", "ecliptic and equinox of J2000, right-handed"},
+                        {"position_km", {pos.x, pos.y, pos.z}},
+                        {"velocity_km_s", {vel.x, vel.y, vel.z}},
+                        {"distance_km", Length(pos)},
+                        {"speed_km_s", Length(vel)}};
+        return PrintJson("ephem", j);
+    }
     std::printf("%s relative to %s at MJD %.6f TT (%s UTC)\n", args.body.c_str(), refName, mjd,
                 utc.empty() ? "?" : utc.c_str());
     std::printf("frame: ecliptic and equinox of J2000, right-handed\n");
@@ -75,6 +89,7 @@ void RegisterEphem(CLI::App& app, Options& opts) {
                     "(default: now)");
     cmd->add_option("--ref", args->ref,
                     "Reference body (default: the body's parent, a base's body)");
+    cmd->add_flag("--json", args->json, "Print the state as one JSON object");
     cmd->callback([&opts, args] { opts.run = [args] { return RunEphem(*args); }; });
 }
 

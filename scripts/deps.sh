@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the tool need (idempotent).
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liberfa-dev libcli11-dev
-          gnuplot-nox clang-format libboost-dev)
+          gnuplot-nox clang-format libboost-dev nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,9 +1,12 @@
 // The zaq tool's ephem command, run as a program: a good request and the bad ones.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "apps/json.h"
 #include "tests/cli/run_tool.h"
 
 namespace {
@@ -84,4 +87,36 @@ TEST_F(ToolEphem, BadNamesAndDatesExitWithCode2) {
     const Result help = RunTool("ephem --help");
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("--date"), std::string::npos);
+}
+
+// --json gives the same state as the text, as one object a JSON parser reads; the position's
+// length is the distance.
+TEST_F(ToolEphem, JsonMatchesTheText) {
+    const std::string args = "ephem Moon --ref Earth --date 2026-08-12T17:46";
+    const Result text = RunTool(args), json = RunTool(args + " --json");
+    ASSERT_EQ(json.code, 0) << json.err;
+    const nlohmann::json j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j["body"], "Moon");
+    EXPECT_EQ(j["ref"], "Earth");
+    const auto& p = j["position_km"];
+    const double d = j["distance_km"].get<double>();
+    EXPECT_NEAR(std::hypot(p[0].get<double>(), p[1].get<double>(), p[2].get<double>()), d, 1e-6);
+    EXPECT_NEAR(d, Field(text.out, "distance"), 1e-3);
+    EXPECT_NEAR(j["speed_km_s"].get<double>(), Field(text.out, "speed"), 1e-6);
+}
+
+// The tool's JSON writer keeps any name intact through a parser, quotes, backslashes and control
+// bytes included, and refuses numbers JSON cannot hold.
+TEST(ToolJson, NamesSurviveAndNonFiniteNumbersAreRefused) {
+    for (const std::string& name : {std::string("Bob's \"ship\""), std::string("C:\\path\\"),
+                                    std::string("tab\tbell\a"), std::string("nul\0byte", 8),
+                                    std::string("\x1b[31mred\x7f"), std::string("Mond\xc3\xa9")}) {
+        const std::string text = zaq::app::JsonText({{"name", name}, {"x", 1.5}});
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(nlohmann::json::parse(text)["name"].get<std::string>(), name);
+    }
+    for (double bad : {NAN, INFINITY, -INFINITY}) {
+        EXPECT_EQ(zaq::app::JsonText({{"x", bad}}), "");
+        EXPECT_EQ(zaq::app::JsonText({{"list", {{{"deep", {1.0, bad}}}}}}), "");
+    }
 }

@@ -1,0 +1,34 @@
+// What the tool writes besides its text: plots rendered by gnuplot and progress on stderr.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace zaq::app {
+
+/// True when `name` is an executable file in a directory of PATH.
+bool OnPath(const char* name);
+/// A path as a gnuplot single-quoted string: a quote inside is doubled, so a name such as
+/// "Bob's run" stays one string instead of ending it early (and running what follows).
+std::string GnuplotQuoted(const std::string& path);
+/// Feeds script to a gnuplot process; false with a one-line reason when gnuplot cannot be
+/// started or fails.
+bool RunGnuplot(const std::string& script, std::string* why);
+
+/// Progress of a long computation on stderr, "zaq COMMAND: <text>", shown only once the command
+/// has run for a second and then at most four times a second; the line is rewritten in place
+/// and ended by Done.
+class Progress {
+public:
+    explicit Progress(const char* command) : command(command) {}
+    void Note(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    /// Ends the progress line, if one was shown.
+    void Done();
+
+private:
+    const char* command;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now(), last = start;
+    bool shown = false;
+};
+
+}  // namespace zaq::app
