@@ -18,7 +18,10 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        // A bad request gets one line on stderr, as the commands' own refusals do.
+        std::fprintf(stderr, "zaq: %s\n", e.what());
+        return 2;
     }
     if (version) {
         std::printf("%s\n", otk::BuildBanner());
