@@ -12,6 +12,13 @@ namespace zaq::app {
 
 using Json = nlohmann::ordered_json;
 
+/// A three-vector (anything with members x, y and z) as a JSON array, each component divided by
+/// scale (e.g. 1e3 for metres as kilometres).
+template <class V>
+Json JsonVector(const V& v, double scale = 1) {
+    return Json::array({v.x / scale, v.y / scale, v.z / scale});
+}
+
 /// True when no number anywhere in j is a NaN or an infinity.
 inline bool AllFinite(const Json& j) {
     if (j.is_number_float()) return std::isfinite(j.get<double>());

@@ -1,15 +1,14 @@
 #include "apps/lunar.h"
 
-#include <stdlib.h>
-
-#include <chrono>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "apps/mission.h"
+#include "apps/output.h"
+#include "apps/solmodel.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
@@ -30,6 +29,8 @@ constexpr double kPeriseleneTol = 500;  // m, the aim-point correction's goal
 constexpr int kMaxFlights = 10;
 constexpr double kLeadFraction = 0.35;  // of the burn time: ignition before the impulsive date
 constexpr double kIgnitionDelay = 5.0 / 1440;  // days from the departure to the first ignition
+constexpr size_t kMaxTrack = 100000;           // points of a flown track
+constexpr double kTrackAfter = 1.0;            // days flown past the periselene for the track
 
 // ---- the least-dv impulsive ignition ----
 
@@ -77,45 +78,6 @@ int IgnitionCost(void* ctx, double sec, double* f) {
 }
 
 // ---- the solar-system model and the flights ----
-
-// Reports progress on stderr once the plan has run for a second.
-class Progress {
-public:
-    void Note(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        if (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) return;
-        std::fprintf(stderr, "zaq transfer: ");
-        va_list args;
-        va_start(args, format);
-        std::vfprintf(stderr, format, args);
-        va_end(args);
-        std::fprintf(stderr, "\n");
-    }
-
-private:
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-};
-
-// Builds the model from the data root's Config/ in a scratch directory: setting up writes its
-// quick-load list beside the configuration, which must not land in the data root.
-bool SetupSol(CSol& sol) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string dir = (fs::temp_directory_path(ec) / "zaq_lunar_XXXXXX").string();
-    if (ec || !mkdtemp(dir.data())) return false;
-    const fs::path back = fs::current_path(ec), config = fs::path(dir) / "Config";
-    bool ok = !ec && fs::create_directory(config, ec);
-    for (const auto& e : fs::directory_iterator("Config", ec))
-        if (ok && e.is_regular_file())
-            fs::create_symlink(fs::absolute(e.path()), config / e.path().filename(), ec);
-    ok = ok && !ec;
-    if (ok) {
-        fs::current_path(dir, ec);
-        ok = !ec && sol.Setup("Config/Sol.cfg", 1.0, nullptr) == 0;
-        fs::current_path(back, ec);
-    }
-    fs::remove_all(dir, ec);
-    return ok;
-}
 
 // What a flight sees of the Moon: the passage into its sphere and the periselene.
 struct Pass {
@@ -225,6 +187,26 @@ Pass Fly(const Setting& s, const VECTOR3& thrust, double cutoff) {
     return p;
 }
 
+// The burn flown once more from ignition to end, the end of every step kept.
+std::vector<TrackPoint> Track(const Setting& s, const VECTOR3& thrust, double cutoff, double end) {
+    cfVessel* vessel = nullptr;
+    auto f = Scenario(s, &vessel);
+    f->SetTruncationLimit(kTruncation);
+    vessel->AddManeuver(THRUST_GLOBAL, s.ignition, thrust, -1, s.thrust, s.flow);
+    const short earth = f->GetEarthId(), moon = f->GetMoonId();
+    std::vector<TrackPoint> track;
+    auto keep = [&] {
+        const VECTOR3 r = vessel->GetIpPos(earth);
+        track.push_back({f->GetMJD(), r, r - vessel->GetIpPos(moon)});
+    };
+    // The burn to its cut-off on its own, as Fly does (the bodies are placed from the first
+    // step on, so the track starts there).
+    if (f->Goto(cutoff) != 0) return track;
+    keep();
+    while (f->GetMJD() < end && track.size() < kMaxTrack && f->AutoStep() == 0) keep();
+    return track;
+}
+
 }  // namespace
 
 double LeastDvIgnition(COrbit& park, const VECTOR3& target, double depart, double arrive, double mu,
@@ -250,10 +232,11 @@ double LeastDvIgnition(COrbit& park, const VECTOR3& target, double depart, doubl
 
 bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double impulsiveIgnition,
                    const VECTOR3& impulsiveDv, double arrive, double thrust, double flow,
-                   double mass, double periseleneAlt, LunarBurn* burn, std::string* why) {
-    Progress progress;
+                   double mass, double periseleneAlt, LunarBurn* burn, std::string* why,
+                   bool withTrack) {
+    Progress progress("transfer");
     CSol sol;
-    if (!SetupSol(sol)) {
+    if (!SetupSolarModel(sol)) {
         *why = "the solar-system model could not be set up (see ZAQ-SDK_Err.html)";
         return false;
     }
@@ -335,7 +318,8 @@ bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double imp
     out.periseleneAlt = Length(pass.r) - radius;
     out.periselene = pass.mjd;
     out.corrections = flights + 1;
-    *burn = out;
+    if (withTrack) out.track = Track(s, out.thrust, cutoff, pass.mjd + kTrackAfter);
+    *burn = std::move(out);
     return true;
 }
 
@@ -355,21 +339,23 @@ void PrintLunarBurn(const LunarBurn& b,
         DateText(b.periselene) + " (" + std::to_string(b.corrections) + " flights)");
 }
 
-std::string LunarBurnJson(const LunarBurn& b, std::string (*num)(double)) {
-    auto vec = [&](const VECTOR3& v) {
-        return "[" + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + "]";
-    };
+void AddLunarBurnJson(const LunarBurn& b, Json& j) {
     const double dv = Length(b.thrust);
-    return ", \"finite_burn\": {\"dv_m_s\": " + num(dv) + ", \"burn_time_s\": " + num(b.burnTime) +
-           ", \"gravity_loss_m_s\": " + num(dv - b.impulsiveDv) +
-           ", \"ignition_mjd\": " + num(b.ignition) + ", \"cutoff_mjd\": " + num(b.cutoff) +
-           ", \"thrust_vector_m_s\": " + vec(b.thrust) + ", \"ignition_position_m\": " + vec(b.r) +
-           ", \"ignition_velocity_m_s\": " + vec(b.v) + ", \"thrust_n\": " + num(b.thrustN) +
-           ", \"flow_kg_s\": " + num(b.flow) + ", \"mass_kg\": " + num(b.mass) +
-           "}, \"flown\": {\"soi_entry_mjd\": " + num(b.soiEntry) +
-           ", \"periselene_alt_km\": " + num(b.periseleneAlt / 1e3) +
-           ", \"periselene_mjd\": " + num(b.periselene) +
-           ", \"flights\": " + std::to_string(b.corrections) + "}";
+    j["finite_burn"] = {{"dv_m_s", dv},
+                        {"burn_time_s", b.burnTime},
+                        {"gravity_loss_m_s", dv - b.impulsiveDv},
+                        {"ignition_mjd", b.ignition},
+                        {"cutoff_mjd", b.cutoff},
+                        {"thrust_vector_m_s", JsonVector(b.thrust)},
+                        {"ignition_position_m", JsonVector(b.r)},
+                        {"ignition_velocity_m_s", JsonVector(b.v)},
+                        {"thrust_n", b.thrustN},
+                        {"flow_kg_s", b.flow},
+                        {"mass_kg", b.mass}};
+    j["flown"] = {{"soi_entry_mjd", b.soiEntry},
+                  {"periselene_alt_km", b.periseleneAlt / 1e3},
+                  {"periselene_mjd", b.periselene},
+                  {"flights", b.corrections}};
 }
 
 }  // namespace zaq::app

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "apps/json.h"
 #include "apps/mission.h"
 #include "zaq/host.h"
 #include "zaq/orbit.h"
@@ -23,6 +25,12 @@ constexpr double kMaxPeriseleneAlt = 50000;
 double LeastDvIgnition(COrbit& park, const VECTOR3& target, double depart, double arrive, double mu,
                        VECTOR3* dv);
 
+/// A point of the flown trajectory: the vessel and the Moon about FROM (m, right-handed).
+struct TrackPoint {
+    double mjd = 0;
+    VECTOR3 vessel{}, moon{};
+};
+
 /// The finite burn and how its flight passes the Moon.
 struct LunarBurn {
     double ignition = 0, cutoff = 0;  ///< MJD
@@ -31,25 +39,27 @@ struct LunarBurn {
     double burnTime = 0;              ///< s
     double impulsiveDv = 0;           ///< the least-dv impulsive burn to the same aim point, m/s
     double thrustN = 0, flow = 0, mass = 0;
-    double soiEntry = 0;       ///< MJD of the passage into the Moon's sphere of influence
-    double periseleneAlt = 0;  ///< m above the Moon's mean radius
-    double periselene = 0;     ///< MJD
-    int corrections = 0;       ///< flights of the aim-point correction
+    double soiEntry = 0;            ///< MJD of the passage into the Moon's sphere of influence
+    double periseleneAlt = 0;       ///< m above the Moon's mean radius
+    double periselene = 0;          ///< MJD
+    int corrections = 0;            ///< flights of the aim-point correction
+    std::vector<TrackPoint> track;  ///< the flight to a day past the periselene, when asked for
 };
 
 /// Plans the finite burn from the parking orbit park about pair.from whose flight passes pair.to
 /// at periseleneAlt (m) near arrive; impulsiveIgnition and impulsiveDv are LeastDvIgnition's
 /// answer for depart. The engine is thrust (N) and propellant flow (kg/s) on a vessel of mass
-/// (kg). False with a one-line reason.
+/// (kg). With withTrack the planned burn is flown once more and its track kept. False with a
+/// one-line reason.
 bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double impulsiveIgnition,
                    const VECTOR3& impulsiveDv, double arrive, double thrust, double flow,
-                   double mass, double periseleneAlt, LunarBurn* burn, std::string* why);
+                   double mass, double periseleneAlt, LunarBurn* burn, std::string* why,
+                   bool withTrack = false);
 
 /// The plan's rows for the text table, each written by row(label, value, extra).
 void PrintLunarBurn(const LunarBurn& burn,
                     void (*row)(const char*, const std::string&, const std::string&));
-/// The plan's members for the JSON object, ", \"finite_burn\": {...}, \"flown\": {...}", each
-/// number written by num.
-std::string LunarBurnJson(const LunarBurn& burn, std::string (*num)(double));
+/// Adds the plan's members "finite_burn" and "flown" to the JSON object j.
+void AddLunarBurnJson(const LunarBurn& burn, Json& j);
 
 }  // namespace zaq::app

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,25 +46,6 @@ bool RunGnuplot(const std::string& script, std::string* why) {
         return false;
     }
     return true;
-}
-
-void Progress::Note(const char* format, ...) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - start < std::chrono::seconds(1) || now - last < std::chrono::milliseconds(250))
-        return;
-    last = now;
-    shown = true;
-    std::fprintf(stderr, "\rzaq %s: ", command);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fflush(stderr);
-}
-
-void Progress::Done() {
-    if (shown) std::fprintf(stderr, "\n");
-    shown = false;
 }
 
 }  // namespace zaq::app

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 
 namespace zaq::app {
@@ -17,13 +19,32 @@ bool RunGnuplot(const std::string& script, std::string* why);
 
 /// Progress of a long computation on stderr, "zaq COMMAND: <text>", shown only once the command
 /// has run for a second and then at most four times a second; the line is rewritten in place
-/// and ended by Done.
+/// and ended by Done (or when the Progress goes out of scope, so that an error that follows
+/// starts on a line of its own).
 class Progress {
 public:
     explicit Progress(const char* command) : command(command) {}
-    void Note(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    ~Progress() { Done(); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    void Note(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - start < std::chrono::seconds(1) || now - last < std::chrono::milliseconds(250))
+            return;
+        last = now;
+        shown = true;
+        std::fprintf(stderr, "\rzaq %s: ", command);
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(stderr, format, args);
+        va_end(args);
+        std::fflush(stderr);
+    }
     /// Ends the progress line, if one was shown.
-    void Done();
+    void Done() {
+        if (shown) std::fprintf(stderr, "\n");
+        shown = false;
+    }
 
 private:
     const char* command;

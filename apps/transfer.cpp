@@ -6,8 +6,10 @@
 #include <string>
 
 #include "apps/commands.h"
+#include "apps/json.h"
 #include "apps/lunar.h"
 #include "apps/mission.h"
+#include "apps/output.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
 #include "zaq/foundation.h"
@@ -35,6 +37,7 @@ struct TransferArgs {
     bool longWay = false, json = false;
     std::string parkAlt = "300", thrust, isp, mass;  // km; N, s, kg of the engine, all or none
     std::string periseleneAlt;                       // km; a finite burn to a moon of FROM
+    std::string plot;                                // PNG of the flown trajectory
 };
 
 struct Engine {
@@ -169,54 +172,55 @@ void PrintTable(const Plan& p) {
                 p.pair.refName.c_str());
 }
 
-// A JSON number; null where a value is not finite (JSON has no NaN or infinity).
-std::string Num(double x) {
-    if (!std::isfinite(x)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", x);
-    return text;
-}
-std::string Vec(const VECTOR3& v) {
-    return "[" + Num(v.x) + ", " + Num(v.y) + ", " + Num(v.z) + "]";
-}
-std::string Date(double mjd) {
-    return "{\"mjd\": " + Num(mjd) + ", \"utc\": \"" + DateText(mjd) + "\"}";
+Json DateJson(double mjd) {
+    return {{"mjd", mjd}, {"utc", DateText(mjd)}};
 }
 
-void PrintJson(const Plan& p) {
+// The plan as one JSON object (numbers in SI units unless the name says otherwise).
+Json PlanJson(const Plan& p) {
     const Arc& a = p.arc;
-    std::string s = "{\"from\": \"" + p.pair.fromName + "\", \"to\": \"" + p.pair.toName +
-                    "\", \"reference\": \"" + p.pair.refName + "\", \"mu\": " + Num(p.pair.mu);
-    s += ", \"kind\": \"" + std::string(p.pair.lunar ? "ignition" : "lambert") + "\"";
-    if (!p.pair.lunar)
-        s += ", \"solver\": \"" + std::string(otk::LambertSolverName(p.solver)) +
-             "\", \"way\": \"" + (p.longWay ? "long" : "short") +
-             "\", \"status\": " + std::to_string(a.status) +
-             ", \"refined\": " + (a.refined ? "true" : "false");
-    s += ", \"depart\": " + Date(a.depart) + ", \"arrive\": " + Date(a.arrive);
-    s += ", \"tof_days\": " + Num(a.arrive - a.depart) + ", \"c3_km2_s2\": " + Num(a.c3 / 1e6);
-    if (!p.pair.lunar)  // a lunar plan has the burn (dv) instead
-        s += ", \"vinf_depart_km_s\": " + Vec(a.vinfDepart / 1e3) +
-             ", \"vinf_depart_mag_km_s\": " + Num(Length(a.vinfDepart) / 1e3);
-    s += ", \"vinf_arrive_km_s\": " + Vec(a.vinfArrive / 1e3) +
-         ", \"vinf_arrive_mag_km_s\": " + Num(Length(a.vinfArrive) / 1e3);
-    s += ", \"arc\": {\"r1_m\": " + Vec(a.r1) + ", \"v1_m_s\": " + Vec(a.vDepart) +
-         ", \"r2_m\": " + Vec(a.r2) + ", \"v2_m_s\": " + Vec(a.vArrive) + "}";
-    s += ", \"park_alt_km\": " + Num((p.parkRadius - oapiGetSize(p.pair.from)) / 1e3);
-    if (p.pair.lunar) {
-        s += ", \"ignition\": " + Date(p.ignition) + ", \"dv_km_s\": " + Vec(a.vinfDepart / 1e3) +
-             ", \"dv_mag_km_s\": " + Num(Length(a.vinfDepart) / 1e3);
-    } else {
-        s += ", \"ejection\": {\"true_anomaly_deg\": " + Num(p.ejectTrA * 180 / M_PI) +
-             ", \"position_m\": " + Vec(p.ejectPos) + ", \"dv_km_s\": " + Vec(p.ejectDv / 1e3) +
-             ", \"dv_mag_km_s\": " + Num(Length(p.ejectDv) / 1e3) +
-             ", \"vinf_declination_deg\": " + Num(p.vinfDeclination * 180 / M_PI) +
-             ", \"dv_inclined_mag_km_s\": " + Num(Length(p.inclinedDv) / 1e3);
-        if (p.engine) s += ", \"burn_time_s\": " + Num(p.burnTime);
-        s += "}";
+    Json j = {{"from", p.pair.fromName},
+              {"to", p.pair.toName},
+              {"reference", p.pair.refName},
+              {"mu", p.pair.mu},
+              {"kind", p.pair.lunar ? "ignition" : "lambert"}};
+    if (!p.pair.lunar) {
+        j["solver"] = otk::LambertSolverName(p.solver);
+        j["way"] = p.longWay ? "long" : "short";
+        j["status"] = a.status;
+        j["refined"] = a.refined;
     }
-    if (p.pair.lunar && p.engine) s += LunarBurnJson(p.burn, Num);
-    std::printf("%s}\n", s.c_str());
+    j["depart"] = DateJson(a.depart);
+    j["arrive"] = DateJson(a.arrive);
+    j["tof_days"] = a.arrive - a.depart;
+    j["c3_km2_s2"] = a.c3 / 1e6;
+    if (!p.pair.lunar) {  // a lunar plan has the burn (dv) instead
+        j["vinf_depart_km_s"] = JsonVector(a.vinfDepart, 1e3);
+        j["vinf_depart_mag_km_s"] = Length(a.vinfDepart) / 1e3;
+    }
+    j["vinf_arrive_km_s"] = JsonVector(a.vinfArrive, 1e3);
+    j["vinf_arrive_mag_km_s"] = Length(a.vinfArrive) / 1e3;
+    j["arc"] = {{"r1_m", JsonVector(a.r1)},
+                {"v1_m_s", JsonVector(a.vDepart)},
+                {"r2_m", JsonVector(a.r2)},
+                {"v2_m_s", JsonVector(a.vArrive)}};
+    j["park_alt_km"] = (p.parkRadius - oapiGetSize(p.pair.from)) / 1e3;
+    if (p.pair.lunar) {
+        j["ignition"] = DateJson(p.ignition);
+        j["dv_km_s"] = JsonVector(a.vinfDepart, 1e3);
+        j["dv_mag_km_s"] = Length(a.vinfDepart) / 1e3;
+    } else {
+        Json e = {{"true_anomaly_deg", p.ejectTrA * 180 / M_PI},
+                  {"position_m", JsonVector(p.ejectPos)},
+                  {"dv_km_s", JsonVector(p.ejectDv, 1e3)},
+                  {"dv_mag_km_s", Length(p.ejectDv) / 1e3},
+                  {"vinf_declination_deg", p.vinfDeclination * 180 / M_PI},
+                  {"dv_inclined_mag_km_s", Length(p.inclinedDv) / 1e3}};
+        if (p.engine) e["burn_time_s"] = p.burnTime;
+        j["ejection"] = e;
+    }
+    if (p.pair.lunar && p.engine) AddLunarBurnJson(p.burn, j);
+    return j;
 }
 
 // FROM's sphere of influence about its parent (Laplace's radius a (m / M)^(2/5)) at mjd.
@@ -227,7 +231,79 @@ double SphereOfInfluence(OBJHANDLE body, double mjd) {
     return Length(pos) * std::pow(oapiGetMass(body) / oapiGetMass(parent), 0.4);
 }
 
-int RunTransfer(const TransferArgs& args) {
+// Draws the burn's track (kept by the plan) into png: about FROM and, beside it, about the Moon
+// near the periselene, both in the plane of the Moon's orbit at the periselene (not rotating),
+// with the Moon's path and its sphere of influence of radius soi (m). False with a one-line
+// reason.
+bool PlotLunarBurn(const std::string& png, const BodyPair& pair, const LunarBurn& b, double soi,
+                   std::string* why) {
+    if (b.track.size() < 2) {
+        *why = "the flight was not kept";
+        return false;
+    }
+    // The Moon at the periselene fixes the plane: x towards it, z along its orbit's normal.
+    const TrackPoint* peri = &b.track.front();
+    for (const TrackPoint& t : b.track)
+        if (std::fabs(t.mjd - b.periselene) < std::fabs(peri->mjd - b.periselene)) peri = &t;
+    const VECTOR3 X = unit(peri->moon), Z = unit(CrossProduct(b.track.front().moon, peri->moon)),
+                  Y = CrossProduct(Z, X);
+    // Every length in thousands of km.
+    std::string s = "$track << EOD\n";
+    char line[600];
+    for (const TrackPoint& t : b.track) {
+        const VECTOR3 near = t.vessel - t.moon;  // about the Moon
+        std::snprintf(line, sizeof line, "%.4f %.4f %.4f %.4f %.4f %.4f\n", dotp(t.vessel, X) / 1e6,
+                      dotp(t.vessel, Y) / 1e6, dotp(t.moon, X) / 1e6, dotp(t.moon, Y) / 1e6,
+                      dotp(near, X) / 1e6, dotp(near, Y) / 1e6);
+        s += line;
+    }
+    s += "EOD\n";
+    const VECTOR3 p = peri->vessel - peri->moon;
+    const double mx = Length(peri->moon) / 1e6, px = dotp(p, X) / 1e6, py = dotp(p, Y) / 1e6;
+    const double moonR = oapiGetSize(pair.to) / 1e6, earthR = oapiGetSize(pair.from) / 1e6;
+    const std::string peLabel =
+        "periselene " + ValueText(b.periseleneAlt / 1e3, 4) + " km, " + DateText(b.periselene);
+    s += "set terminal pngcairo size 1500,700 font ',11'\nset output " + GnuplotQuoted(png) + "\n";
+    s += "set multiplot layout 1,2 title " +
+         GnuplotQuoted(pair.fromName + " -> " + pair.toName + ": finite burn of " +
+                       ValueText(b.thrustN / 1e3, 4) + " kN from " + ValueText(b.mass / 1e3, 4) +
+                       " t, flown; in the plane of the Moon's orbit at the periselene (not "
+                       "rotating, x towards the Moon then)") +
+         "\n";
+    s += "set key top left box opaque\nset grid\nset size ratio -1\nset parametric\n"
+         "set trange [0:2*pi]\nset xlabel 'x (1000 km)'\nset ylabel 'y (1000 km)'\n";
+    // About FROM: the Moon at the periselene and its sphere of influence.
+    std::snprintf(line, sizeof line,
+                  "set title %s\n"
+                  "set label 1 %s at %.4f,0 point pt 7 ps 1.2 lc rgb '#d62728' offset 1,1.2\n"
+                  "set label 2 %s at 0,0 center offset 0,-1.2\n"
+                  "plot %.6f*cos(t), %.6f*sin(t) with filledcurves lc rgb '#4a7ebb' notitle, "
+                  "%.4f+%.4f*cos(t), %.4f*sin(t) with lines dt 2 lc rgb '#555555' title %s, ",
+                  GnuplotQuoted("about " + pair.fromName).c_str(),
+                  GnuplotQuoted(pair.toName + " at the periselene").c_str(), mx,
+                  GnuplotQuoted(pair.fromName).c_str(), earthR, earthR, mx, soi / 1e6, soi / 1e6,
+                  GnuplotQuoted(pair.toName + "'s sphere of influence").c_str());
+    s += line;
+    s += "$track using 3:4 with lines lw 2 lc rgb '#999999' title " +
+         GnuplotQuoted(pair.toName + "'s path") +
+         ", $track using 1:2 with lines lw 1.5 lc rgb '#1f77b4' title 'flown trajectory'\n";
+    // About the Moon near the periselene.
+    const double span = std::fmax(8 * (moonR + b.periseleneAlt / 1e6), 12);
+    std::snprintf(line, sizeof line,
+                  "unset label\nset title %s\nset xrange [%.4f:%.4f]\nset yrange [%.4f:%.4f]\n"
+                  "set label 1 %s at %.6f,%.6f center point pt 7 ps 1.2 lc rgb '#d62728' "
+                  "offset 0,-1.5\n"
+                  "plot %.6f*cos(t), %.6f*sin(t) with filledcurves lc rgb '#bbbbbb' title %s, ",
+                  GnuplotQuoted("about " + pair.toName + " near the periselene").c_str(), -span,
+                  span, -span, span, GnuplotQuoted(peLabel).c_str(), px, py, moonR, moonR,
+                  GnuplotQuoted(pair.toName).c_str());
+    s += line;
+    s += "$track using 5:6 with lines lw 1.5 lc rgb '#1f77b4' title 'flown trajectory'\n"
+         "unset multiplot\n";
+    return RunGnuplot(s, why);
+}
+
+int RunTransfer(const TransferArgs& args, const Options& opts) {
     double depart = 0, arrive = 0, parkAlt = 0;
     Engine engine;
     if (!NameArgument(kCommand, "FROM", args.from) || !NameArgument(kCommand, "TO", args.to) ||
@@ -237,8 +313,13 @@ int RunTransfer(const TransferArgs& args) {
         !NumberArgument(kCommand, "--thrust", args.thrust, kThrustRange[0], kThrustRange[1],
                         &engine.thrust) ||
         !NumberArgument(kCommand, "--isp", args.isp, kIspRange[0], kIspRange[1], &engine.isp) ||
-        !NumberArgument(kCommand, "--mass", args.mass, kMassRange[0], kMassRange[1], &engine.mass))
+        !NumberArgument(kCommand, "--mass", args.mass, kMassRange[0], kMassRange[1],
+                        &engine.mass) ||
+        !NameArgument(kCommand, "--plot", args.plot))
         return 2;
+    // gnuplot reads its script line by line: a line break in the path is refused above.
+    if (!args.plot.empty() && !IsFilePrefix(args.plot))
+        return Fail(kCommand, "--plot '%s' names a directory, not a file", args.plot.c_str());
     if (!(arrive > depart))
         return Fail(kCommand, "the arrival (%s) must come after the departure (%s)",
                     args.arrive.c_str(), args.depart.c_str());
@@ -271,6 +352,9 @@ int RunTransfer(const TransferArgs& args) {
                     plan.pair.fromName.c_str(), (soi - oapiGetSize(plan.pair.from)) / 1e3);
     if (!args.periseleneAlt.empty() && !(plan.pair.lunar && plan.engine))
         return Fail(kCommand, "--periselene-alt needs TO about FROM and an engine");
+    if (!args.plot.empty() && !(plan.pair.lunar && plan.engine))
+        return Fail(kCommand,
+                    "--plot draws a flown trajectory: it needs TO about FROM and an engine");
     if (plan.pair.lunar) {
         if (!PlanIgnition(plan, depart, arrive))
             return Fail(kCommand,
@@ -284,7 +368,7 @@ int RunTransfer(const TransferArgs& args) {
         if (plan.engine &&
             !PlanLunarBurn(plan.pair, park, depart, plan.ignition, a.vinfDepart, arrive,
                            engine.thrust, engine.thrust / (engine.isp * kStandardGravity),
-                           engine.mass, periseleneAlt * 1e3, &plan.burn, &why))
+                           engine.mass, periseleneAlt * 1e3, &plan.burn, &why, !args.plot.empty()))
             return Fail(kCommand, "%s", why.c_str());
     } else {
         if (!SolveArc(plan.pair, depart, arrive, plan.solver, plan.longWay, nullptr, &plan.arc))
@@ -300,11 +384,27 @@ int RunTransfer(const TransferArgs& args) {
                          plan.pair.fromName.c_str());
         PlanEjection(engine, plan);
     }
-    if (args.json)
-        PrintJson(plan);
-    else
-        PrintTable(plan);
-    return 0;
+    // The plan is printed whatever becomes of the plot; a plot that fails gives exit code 1.
+    const std::string png = OutputPath(opts, args.plot);
+    const bool canPlot = !args.plot.empty() && OnPath("gnuplot");
+    if (!args.plot.empty() && !canPlot)
+        std::fprintf(stderr,
+                     "zaq transfer: gnuplot is not installed (apt-get install gnuplot-nox); no "
+                     "plot\n");
+    const bool plotted =
+        canPlot && PlotLunarBurn(png, plan.pair, plan.burn,
+                                 SphereOfInfluence(plan.pair.to, plan.burn.periselene), &why);
+    if (canPlot && !plotted) std::fprintf(stderr, "zaq transfer: no plot: %s\n", why.c_str());
+    const int code = canPlot && !plotted ? 1 : 0;
+    if (args.json) {
+        Json j = PlanJson(plan);
+        if (plotted) j["png"] = png;
+        const int printed = PrintJson(kCommand, j);
+        return printed ? printed : code;
+    }
+    PrintTable(plan);
+    if (plotted) std::printf("Plot: %s\n", png.c_str());
+    return code;
 }
 
 }  // namespace
@@ -333,8 +433,11 @@ void RegisterTransfer(CLI::App& app, Options& opts) {
     cmd->add_option("--periselene-alt", args->periseleneAlt,
                     "For TO about FROM with an engine: the periselene altitude in km of the "
                     "finite burn's flown pass (default 100)");
+    cmd->add_option("--plot", args->plot,
+                    "For TO about FROM with an engine: a PNG of the flown trajectory, the Moon's "
+                    "path and sphere of influence and the periselene (with gnuplot)");
     cmd->add_flag("--json", args->json, "Print the plan as one JSON object");
-    cmd->callback([&opts, args] { opts.run = [args] { return RunTransfer(*args); }; });
+    cmd->callback([&opts, args] { opts.run = [&opts, args] { return RunTransfer(*args, opts); }; });
 }
 
 }  // namespace zaq::app

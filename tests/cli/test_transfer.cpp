@@ -1,11 +1,15 @@
 // The zaq tool's transfer command, run as a program: the arcs it plans are flown with COrbit and
 // must reach the destination that the host's ephemerides give; bad requests exit with code 2.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "tests/cli/run_tool.h"
 #include "tests/sol_dir.h"
@@ -14,39 +18,33 @@
 #include "zaq/hostsim.h"
 #include "zaq/orbit.h"
 
+using zaq::test::ExpectRefused;
 using zaq::test::Result;
 using zaq::test::RunTool;
 
 namespace {
 
-// The number after "key": in a JSON text (NaN when absent); `after` skips to a later object.
-double JsonNumber(const std::string& json, const std::string& key, const std::string& after = "") {
-    size_t at = after.empty() ? 0 : json.find("\"" + after + "\"");
-    if (at == std::string::npos) return std::nan("");
-    at = json.find("\"" + key + "\": ", at);
-    if (at == std::string::npos) return std::nan("");
-    return std::strtod(json.c_str() + at + key.size() + 4, nullptr);
+using Json = nlohmann::json;
+
+// The tool's answer to args with --json, parsed (a text that is not JSON fails the test).
+Json RunJson(const std::string& args) {
+    const Result r = RunTool(args + " --json");
+    EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
+    return Json::parse(r.out);
 }
 
-VECTOR3 JsonVector(const std::string& json, const std::string& key) {
-    size_t at = json.find("\"" + key + "\": [");
-    if (at == std::string::npos) return {NAN, NAN, NAN};
-    const char* c = json.c_str() + at + key.size() + 5;
-    char* end = nullptr;
-    VECTOR3 v;
-    v.x = std::strtod(c, &end);
-    v.y = std::strtod(end + 1, &end);
-    v.z = std::strtod(end + 1, &end);
-    return v;
+VECTOR3 Vec(const Json& a) {
+    return {a.at(0).get<double>(), a.at(1).get<double>(), a.at(2).get<double>()};
+}
+double Num(const Json& j, const char* pointer) {
+    return j.at(Json::json_pointer(pointer)).get<double>();
 }
 
 // Flies the planned arc with COrbit from departure to arrival and returns the miss distance
 // from `to`, placed about `ref` by the host at the arrival date.
-double MissDistance(const std::string& json, const char* to, const char* ref) {
-    const double depart = JsonNumber(json, "mjd", "depart");
-    const double arrive = JsonNumber(json, "mjd", "arrive");
-    const double mu = JsonNumber(json, "mu");
-    COrbit arc(JsonVector(json, "r1_m"), JsonVector(json, "v1_m_s"), mu, depart);
+double MissDistance(const Json& plan, const char* to, const char* ref) {
+    const double depart = Num(plan, "/depart/mjd"), arrive = Num(plan, "/arrive/mjd");
+    COrbit arc(Vec(plan["arc"]["r1_m"]), Vec(plan["arc"]["v1_m_s"]), Num(plan, "/mu"), depart);
     VECTOR3 flown{};
     arc.PosVelByMJD(arrive, &flown, nullptr);
     EXPECT_TRUE(zaq::hostsim::LoadSolarSystem(arrive));
@@ -67,17 +65,16 @@ protected:
 // A three-day trans-lunar injection from 300 km costs 3.0-3.2 km/s (Apollo's TLI burns were
 // about 3.1 km/s), and the arc reaches the Moon's centre within a kilometre.
 TEST_F(ToolTransfer, EarthToMoonInThreeDays) {
-    const Result r = RunTool("transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23 --json");
-    ASSERT_EQ(r.code, 0) << r.err;
-    const double dv = JsonNumber(r.out, "dv_mag_km_s");
-    EXPECT_GT(dv, 3.0) << r.out;
-    EXPECT_LT(dv, 3.2) << r.out;
-    const double ignition = JsonNumber(r.out, "mjd", "ignition");
+    const Json j = RunJson("transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23");
+    const double dv = Num(j, "/dv_mag_km_s");
+    EXPECT_GT(dv, 3.0) << j;
+    EXPECT_LT(dv, 3.2) << j;
+    const double ignition = Num(j, "/ignition/mjd");
     EXPECT_GT(ignition, zaq::hostsim::MjdFromUTC(2026, 11, 20, 0, 5));
     EXPECT_LT(ignition, zaq::hostsim::MjdFromUTC(2026, 11, 20, 2, 0));  // within one revolution
-    EXPECT_LT(MissDistance(r.out, "Moon", "Earth"), 1e3);
+    EXPECT_LT(MissDistance(j, "Moon", "Earth"), 1e3);
     // The burn starts 300 km above Earth's mean radius (6371.0084 km).
-    EXPECT_NEAR(Length(JsonVector(r.out, "r1_m")), 6371008.4 + 300e3, 1e-3);
+    EXPECT_NEAR(Length(Vec(j["arc"]["r1_m"])), 6371008.4 + 300e3, 1e-3);
 
     const Result table = RunTool("transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23");
     ASSERT_EQ(table.code, 0) << table.err;
@@ -98,21 +95,21 @@ TEST_F(ToolTransfer, EarthToMarsIn2026) {
                                  solver);
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_FALSE(std::regex_search(r.out, std::regex("nan|[^v]inf"))) << r.out;  // not JSON
-        const double c3 = JsonNumber(r.out, "c3_km2_s2");
+        const Json j = Json::parse(r.out);
+        const double c3 = Num(j, "/c3_km2_s2");
         EXPECT_GT(c3, 10) << r.out;
         EXPECT_LT(c3, 14) << r.out;
-        EXPECT_LT(MissDistance(r.out, "Mars", "Sun"), 100e3);
+        EXPECT_LT(MissDistance(j, "Mars", "Sun"), 100e3);
         const double mu = 3.986004418e14, rp = 6371e3 + 300e3;
         const double tangential = std::sqrt(c3 * 1e6 + 2 * mu / rp) - std::sqrt(mu / rp);
-        const double dv = JsonNumber(r.out, "dv_mag_km_s", "ejection") * 1e3;
+        const double dv = Num(j, "/ejection/dv_mag_km_s") * 1e3;
         EXPECT_GE(dv, tangential * (1 - 1e-3)) << r.out;
         // From the inclined orbit that holds the asymptote the burn is the tangential one.
-        EXPECT_NEAR(JsonNumber(r.out, "dv_inclined_mag_km_s", "ejection") * 1e3, tangential,
-                    1e-3 * tangential);
+        EXPECT_NEAR(Num(j, "/ejection/dv_inclined_mag_km_s") * 1e3, tangential, 1e-3 * tangential);
         // Burn time by the rocket equation for 100 kN at 450 s from 20 t.
         const double ve = 450 * 9.80665;
-        EXPECT_NEAR(JsonNumber(r.out, "burn_time_s", "ejection"),
-                    2e4 * ve / 1e5 * (1 - std::exp(-dv / ve)), 1e-3);
+        EXPECT_NEAR(Num(j, "/ejection/burn_time_s"), 2e4 * ve / 1e5 * (1 - std::exp(-dv / ve)),
+                    1e-3);
     }
 }
 
@@ -143,13 +140,15 @@ TEST_F(ToolTransfer, BadRequestsExitWithCode2) {
              "--mass 1e-300",
              "transfer Sun Earth --depart 2026-11-10 --arrive 2027-07-01",
              "transfer \"$(printf 'Ear\\033th')\" Mars --depart 2026-11-10 --arrive 2027-07-01",
+             // A plot of nothing flown, or to no file.
+             "transfer Earth Mars --depart 2026-11-10 --arrive 2027-07-01 --plot x.png",
+             "transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23 --plot x.png",
+             "transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23 --thrust 1e5 --isp 450 "
+             "--mass 4e4 --plot \"two\nlines.png\"",
+             "transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23 --thrust 1e5 --isp 450 "
+             "--mass 4e4 --plot /",
          }) {
-        const Result r = RunTool(args);
-        EXPECT_EQ(r.code, 2) << args;
-        EXPECT_TRUE(r.out.empty()) << args;
-        ASSERT_FALSE(r.err.empty()) << args;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
-        EXPECT_EQ(r.err.find('\033'), std::string::npos) << args;
+        ExpectRefused(args);
     }
 }
 
@@ -175,19 +174,19 @@ protected:
     void SetUp() override {
         if (std::string(ZAQ_TOOL).empty()) GTEST_SKIP() << "the zaq tool is not built";
     }
-    static std::pair<double, double> Periselene(const std::string& json) {
-        const double ignition = JsonNumber(json, "ignition_mjd");
+    static std::pair<double, double> Periselene(const Json& plan) {
+        const Json& burn = plan.at("finite_burn");
+        const double ignition = Num(burn, "/ignition_mjd");
         CSol sol;
         EXPECT_TRUE(zaq::hostsim::LoadSolarSystem(ignition));
         EXPECT_EQ(sol.Setup("Config/Sol.cfg", 1.0, nullptr), 0);
         CFlight f(&sol, 4);
         f.SetStartMJD(ignition);
-        cfVessel* v =
-            f.CreateVessel(f.GetEarthId(), JsonVector(json, "ignition_position_m"),
-                           JsonVector(json, "ignition_velocity_m_s"), JsonNumber(json, "mass_kg"));
-        v->AddManeuver(THRUST_GLOBAL, ignition, JsonVector(json, "thrust_vector_m_s"), -1,
-                       JsonNumber(json, "thrust_n"), JsonNumber(json, "flow_kg_s"));
-        EXPECT_EQ(f.Goto(JsonNumber(json, "cutoff_mjd")), 0);
+        cfVessel* v = f.CreateVessel(f.GetEarthId(), Vec(burn["ignition_position_m"]),
+                                     Vec(burn["ignition_velocity_m_s"]), Num(burn, "/mass_kg"));
+        v->AddManeuver(THRUST_GLOBAL, ignition, Vec(burn["thrust_vector_m_s"]), -1,
+                       Num(burn, "/thrust_n"), Num(burn, "/flow_kg_s"));
+        EXPECT_EQ(f.Goto(Num(burn, "/cutoff_mjd")), 0);
         const double step = 30 / 86400.0;
         double d[3] = {INFINITY, INFINITY, INFINITY}, t = f.GetMJD();
         for (; Length(v->GetIpPos(f.GetMoonId())) > 2e7 && t < ignition + 8; t += 0.02) f.Goto(t);
@@ -206,14 +205,13 @@ protected:
 // within 5 km of the request; the burn costs more than the impulsive one.
 TEST_F(LunarFlight, FiniteBurnPassesTheMoonAtTheAskedAltitude) {
     for (const char* alt : {"100", "1500"}) {
-        const Result r = RunTool(LunarRequest(5, 4) + kStage + " --json --periselene-alt " + alt);
-        ASSERT_EQ(r.code, 0) << r.err;
-        const auto [flown, mjd] = Periselene(r.out);
-        EXPECT_NEAR(JsonNumber(r.out, "periselene_alt_km"), std::atof(alt), 5) << r.out;
-        EXPECT_NEAR(flown / 1e3, std::atof(alt), 5) << r.out;
-        EXPECT_NEAR(mjd, JsonNumber(r.out, "periselene_mjd"), 60 / 86400.0) << r.out;
-        EXPECT_GT(JsonNumber(r.out, "gravity_loss_m_s"), 0) << r.out;
-        EXPECT_LT(JsonNumber(r.out, "soi_entry_mjd"), JsonNumber(r.out, "periselene_mjd"));
+        const Json j = RunJson(LunarRequest(5, 4) + kStage + " --periselene-alt " + alt);
+        const auto [flown, mjd] = Periselene(j);
+        EXPECT_NEAR(Num(j, "/flown/periselene_alt_km"), std::atof(alt), 5) << j;
+        EXPECT_NEAR(flown / 1e3, std::atof(alt), 5) << j;
+        EXPECT_NEAR(mjd, Num(j, "/flown/periselene_mjd"), 60 / 86400.0) << j;
+        EXPECT_GT(Num(j, "/finite_burn/gravity_loss_m_s"), 0) << j;
+        EXPECT_LT(Num(j, "/flown/soi_entry_mjd"), Num(j, "/flown/periselene_mjd"));
     }
 }
 
@@ -224,18 +222,57 @@ TEST_F(LunarFlight, FiniteBurnPassesTheMoonAtTheAskedAltitude) {
 TEST_F(ToolTransfer, LunarPlansOverAMonth) {
     for (int day = 1; day <= 27; day += 2)
         for (int days = 2; days <= 5; days++) {
-            const Result r = RunTool(LunarRequest(day, days) + " --json");
-            EXPECT_EQ(r.code, 0) << LunarRequest(day, days) << r.err;
-            EXPECT_GT(JsonNumber(r.out, "dv_mag_km_s"), 3.0) << r.out;
+            const Json j = RunJson(LunarRequest(day, days));
+            EXPECT_GT(Num(j, "/dv_mag_km_s"), 3.0) << j;
         }
     for (int day = 1; day <= 29; day += 4)
         for (int days : {2, 4, 6}) {
-            const Result r = RunTool(LunarRequest(day, days) + kStage + " --json");
-            EXPECT_EQ(r.code, 0) << LunarRequest(day, days) << r.err;
-            EXPECT_NEAR(JsonNumber(r.out, "periselene_alt_km"), 100, 5) << r.out;
+            const Json j = RunJson(LunarRequest(day, days) + kStage);
+            EXPECT_NEAR(Num(j, "/flown/periselene_alt_km"), 100, 5) << j;
         }
-    const Result weak = RunTool(LunarRequest(5, 3) + " --thrust 100 --isp 450 --mass 4e4");
-    EXPECT_EQ(weak.code, 2);
-    EXPECT_EQ(weak.err.find('\n'), weak.err.size() - 1) << weak.err;
+    const Result weak = ExpectRefused(LunarRequest(5, 3) + " --thrust 100 --isp 450 --mass 4e4");
     EXPECT_NE(weak.err.find("no finite burn"), std::string::npos) << weak.err;
+}
+
+// Every kind of plan parses as JSON and holds its members, whose time of flight and speeds agree
+// with its dates and vectors; --plot draws a PNG of the size asked of gnuplot, to a name holding
+// a quote.
+TEST_F(ToolTransfer, JsonMembersAndPlot) {
+    const std::string png =
+        ::testing::TempDir() + "transfer's_" + std::to_string(getpid()) + ".png";
+    const std::string common =
+        "/from /to /reference /mu /kind /depart/mjd /depart/utc /arrive/mjd /arrive/utc /tof_days "
+        "/c3_km2_s2 /vinf_arrive_km_s /vinf_arrive_mag_km_s /arc/r1_m /arc/v1_m_s /arc/r2_m "
+        "/arc/v2_m_s /park_alt_km ";
+    const std::string lunar = "/ignition/mjd /ignition/utc /dv_km_s /dv_mag_km_s ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"transfer Earth Mars --depart 2026-11-10 --arrive 2027-07-01" + std::string(kStage),
+         "/solver /way /status /refined /vinf_depart_km_s /vinf_depart_mag_km_s "
+         "/ejection/true_anomaly_deg /ejection/position_m /ejection/dv_km_s /ejection/dv_mag_km_s "
+         "/ejection/vinf_declination_deg /ejection/dv_inclined_mag_km_s /ejection/burn_time_s"},
+        {"transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23", lunar},
+        {"transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23" + std::string(kStage) +
+             " --plot \"" + png + "\"",
+         lunar +
+             "/finite_burn/dv_m_s /finite_burn/burn_time_s /finite_burn/gravity_loss_m_s "
+             "/finite_burn/ignition_mjd /finite_burn/cutoff_mjd /finite_burn/thrust_vector_m_s "
+             "/finite_burn/ignition_position_m /finite_burn/ignition_velocity_m_s "
+             "/finite_burn/thrust_n /finite_burn/flow_kg_s /finite_burn/mass_kg "
+             "/flown/soi_entry_mjd /flown/periselene_alt_km /flown/periselene_mjd /flown/flights"},
+    };
+    for (const auto& [args, members] : cases) {
+        const Json j = RunJson(args);
+        std::istringstream list(common + members);
+        for (std::string m; list >> m;) EXPECT_TRUE(j.contains(Json::json_pointer(m))) << m;
+        EXPECT_NEAR(Num(j, "/tof_days"), Num(j, "/arrive/mjd") - Num(j, "/depart/mjd"), 1e-9);
+        EXPECT_NEAR(Length(Vec(j["vinf_arrive_km_s"])), Num(j, "/vinf_arrive_mag_km_s"), 1e-9);
+        EXPECT_EQ(j.contains("png"), args.find("--plot") != std::string::npos);
+        if (j.contains("png")) {
+            EXPECT_EQ(j["png"], png);
+        }
+    }
+    const std::string image = zaq::test::SlurpFile(png);
+    std::remove(png.c_str());
+    EXPECT_EQ(image.substr(0, 8), zaq::test::kPngSignature);
+    EXPECT_EQ(zaq::test::PngSize(image), std::make_pair(1500u, 700u));
 }
