@@ -114,6 +114,8 @@ bool CFlight::InitScenario() {
                 break;
             }
     if (nObj > 0) pRefId[0] = -1;
+    bParentsFirst = true;
+    for (int i = 1; i < nObj; i++) bParentsFirst = bParentsFirst && pRefId[i] < i;
     int k = 0;
     for (int j = 0; j < nObj; j++) {
         pCelObject[j]->firstMinor = k;

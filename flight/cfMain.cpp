@@ -69,6 +69,7 @@ CFlight::CFlight(CSol* sol, int scenario)
       bInitialized(false),
       bFirstStep(true),
       bStepping(false),
+      bParentsFirst(false),
       cConfig{},
       pMinor(nullptr),
       pRefId(nullptr),
@@ -426,29 +427,45 @@ bool CFlight::StepRoutine(double h) {
     bool bodiesRead = false;
     for (int i = 0; i < nActive; i++) bodiesRead = bodiesRead || pActive[i]->HasForeignSource();
 
-    RunStage(1);
-    for (int s = 2; s <= 5; s++) {
-        const double t = fStepMJD0 + cfVessel::kStageNode[s - 1] * fStepDays;
-        if (bodiesRead) {
+    // Without them each vessel runs its seven stages in a row, and the bodies' positions at
+    // stages 6 and 7 (the step's end and start) reach nobody: they are composed only where a
+    // step that stops here leaves them, at its start when it is refused and at its end when
+    // not. That needs every parent composed before its children, so that a composition does
+    // not depend on what the table held before it.
+    if (bodiesRead) {
+        RunStage(1);
+        for (int s = 2; s <= 5; s++) {
+            const double t = fStepMJD0 + cfVessel::kStageNode[s - 1] * fStepDays;
             if (!FillStates(pStagePos, nullptr, t)) return false;
             Compose(pStagePos, nullptr);
+            RunStage(s);
         }
-        RunStage(s);
+        Compose(pEndPos, nullptr);
+        RunStage(6);
+        Compose(pStartPos, nullptr);
+        RunStage(7);
+    } else {
+        for (int i = 0; i < nActive; i++) pActive[i]->RKF56();
+        if (!bParentsFirst) {
+            Compose(pEndPos, nullptr);
+            Compose(pStartPos, nullptr);
+        }
     }
-    Compose(pEndPos, nullptr);
-    RunStage(6);
-    Compose(pStartPos, nullptr);
-    RunStage(7);
+    const bool startComposed = bodiesRead || !bParentsFirst;
 
     if (nOptions & CF_NOTRUNCATION) {
         otk::LogWrn(ErrorLog, "Truncation Error Computation disabled");
         nAbort = -1;
+        if (!startComposed) Compose(pStartPos, nullptr);
         return false;
     }
     bool accept = true;
     for (int i = 0; i < nActive; i++)
         if (pActive[i]->ComputeTruncation() > fTruncLimit) accept = false;
-    if (!accept) return false;
+    if (!accept) {
+        if (!startComposed) Compose(pStartPos, nullptr);
+        return false;
+    }
 
     for (int i = 0; i < nActive; i++) pActive[i]->EndStep(5);
     for (int i = 0; i < nVes; i++)

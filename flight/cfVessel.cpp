@@ -32,7 +32,8 @@ constexpr double kB[6] = {31.0 / 384, 0, 1125.0 / 2816, 9.0 / 32, 125.0 / 768, 5
 constexpr double kErr = 5.0 / 66;
 
 // h times the weighted sum of stages 1..6 of x, stage 1 being x1.
-VECTOR3 WeightedSum(const VECTOR3& x1, const VECTOR3* rest, double h) {
+[[gnu::always_inline]] inline VECTOR3 WeightedSum(const VECTOR3& x1, const VECTOR3* rest,
+                                                  double h) {
     VECTOR3 s = x1 * kB[0];
     for (int j = 1; j < 6; j++) s += rest[j - 1] * kB[j];
     return s * h;
@@ -460,7 +461,9 @@ VECTOR3 cfVessel::Field(const sGravity& g, double mu, const VECTOR3& x, bool poi
     return BodyField(g, mu, x, pointMass);
 }
 
-VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage) {
+// Inlined into every stage: the field of the sources is most of the cost of a step.
+[[gnu::always_inline]] inline VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v,
+                                                             double tau, int stage) {
     const bool pointMass = (pFlight->GetOptions() & CF_POINTMASS) != 0;
     VECTOR3 a{0, 0, 0};
     for (int i = 0; i < nSources; i++) {
@@ -476,7 +479,10 @@ VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, i
         }
     }
     if (nThrustMode == 0) return a;
+    return a + Thrust(r, v, tau, stage);
+}
 
+VECTOR3 cfVessel::Thrust(const VECTOR3& r, const VECTOR3& v, double tau, int stage) {
     VECTOR3 thrGlobal{0, 0, 0}, thrLocal{0, 0, 0};
     // A thrust vector of zero length has no direction: no thrust acceleration.
     if ((nThrustMode & (THRUST_GLOBAL | THRUST_LOCAL)) && fDV > 0) {
@@ -495,7 +501,7 @@ VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, i
     }
     vThrLocal[stage - 1] = thrLocal;
     vThrGlobal[stage - 1] = thrGlobal;
-    return a + thrGlobal;
+    return thrGlobal;
 }
 
 // ---- one step ----------------------------------------------------------------------------------
@@ -516,11 +522,7 @@ void cfVessel::PostStep() {
     FeedEvents(true);
 }
 
-void cfVessel::RKF56(int stage) {
-    if (stage < 1 || stage > 7) {
-        otk::LogErr(ErrorLog, "RKF56: Invalid stage");
-        return;
-    }
+[[gnu::always_inline]] inline void cfVessel::Stage(int stage) {
     const double h = fDT;
     if (stage == 1) {
         vStagePos = vPos;
@@ -538,6 +540,18 @@ void cfVessel::RKF56(int stage) {
     vStagePos = vPos + dp * h;
     vStageVel = vVel + dv * h;
     vStageVels[i] = vStageVel;
+}
+
+void cfVessel::RKF56(int stage) {
+    if (stage < 1 || stage > 7) {
+        otk::LogErr(ErrorLog, "RKF56: Invalid stage");
+        return;
+    }
+    Stage(stage);
+}
+
+void cfVessel::RKF56() {
+    for (int stage = 1; stage <= 7; stage++) Stage(stage);
 }
 
 double cfVessel::ComputeTruncation() {

@@ -375,4 +375,31 @@ TEST_F(Flight, VesselDeepInsideABodyRidesAConic) {
                  dotp(w, w) / 2 - mu / Length(r), 0, 1e-9);
 }
 
+TEST_F(Flight, VesselsAndBodiesDoNotDependOnWhoReadsTheBodies) {
+    // An Earth-only vessel reads no body inside a step: it steps the same beside a companion
+    // that makes the bodies move stage by stage. Either way a step leaves the bodies at its
+    // end, and a refused one leaves them where they were.
+    VECTOR3 end[2][2];
+    for (int companion = 0; companion < 2; companion++) {
+        CFlight f(sol_, 4);
+        Start(f);
+        cfVessel* v = Orbit(f, 7e6, 0.01, 0.5);
+        OnlySource(v, f.GetEarthId());
+        if (companion) Orbit(f, 9e6, 0, 0.2);
+        for (int i = 0; i < 20; i++) ASSERT_EQ(f.Step(30), 30);
+        const short earth = f.GetEarthId(), moon = f.GetMoonId(), cs = f.GetCSId(moon);
+        EXPECT_TRUE(zaq::test::Near(f.GetGlobalPos(moon) - f.GetGlobalPos(earth),
+                                    sol_->GetEphemTruePos(cs, f.GetMJD()),
+                                    sol_->GetData(cs, CSD_DEVIATION)));
+        auto bodies = [&](short id) { return f.GetGlobalPos(id) + f.GetGlobalVel(id) * 1e6; };
+        const VECTOR3 before[] = {bodies(earth), bodies(moon)};
+        f.SetTruncationLimit(1e-12);
+        EXPECT_EQ(f.Step(600), 0);
+        for (short id : {earth, moon}) EXPECT_TRUE(zaq::test::Near(bodies(id), before[id - 1], 0));
+        end[companion][0] = v->GetPosition();
+        end[companion][1] = v->GetVelocity();
+    }
+    for (int k = 0; k < 2; k++) EXPECT_TRUE(zaq::test::Near(end[1][k], end[0][k], 0)) << k;
+}
+
 }  // namespace

@@ -315,11 +315,18 @@ public:
                                              4.0 / 5, 1.0,     0.0,      1.0};
 
 private:
-    friend class CFlight;  // checks the vessel's own allocations at creation
+    friend class CFlight;  // checks the vessel's own allocations, runs its stages in a row
+
+    /// Stages 1 to 7 in a row, for a step in which the vessel reads no body's position.
+    void RKF56();
 
     friend class cfManeuver;  // moves the vessel on to its next manoeuvre
 
     VECTOR3 Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage);
+    /// The engine's acceleration at stage (1..7), kept for the velocity-change accumulators.
+    VECTOR3 Thrust(const VECTOR3& r, const VECTOR3& v, double tau, int stage);
+    /// RKF56(stage) for a stage known to be valid.
+    void Stage(int stage);
     /// Feeds every event the step-start (post false) or step-end state.
     void FeedEvents(bool post);
     /// Removes table entry i, moving the later ones down.
@@ -534,6 +541,7 @@ private:
     bool bInitialized;
     bool bFirstStep;
     bool bStepping;
+    bool bParentsFirst;  // every object's reference precedes it in the table
     char cConfig[32];
     short* pMinor;
     short* pRefId;
