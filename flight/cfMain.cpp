@@ -275,7 +275,11 @@ double CFlight::Step(double dt) {
         if (days > m) days = m;
     }
     const double h = days * kSecondsPerDay;
-    fLastDT = h;
+    // A step cut short to end on an ignition or a cut-off says nothing about the step size the
+    // error allows: the next proposal scales the step that was asked for. Scaling the fragment
+    // instead would fall below Goto's one-second floor and end a Goto inside every burn whose
+    // ignition or cut-off lies a fraction of a second into a step.
+    fLastDT = h < dt ? dt : h;
     if (nScenario != 3 && nScenario != 4) {
         ZAQ_ERROR_THIS("CFlight::Step", "Unknown Scenario");
         return 0;

@@ -211,6 +211,19 @@ TEST_F(Events, BurnsFollowTheRocketEquationAndAddTheirEnergy) {
     }
 }
 
+TEST_F(Events, OneGotoFliesBurnsThatCutAStepToAFragment) {
+    // Ignitions 0.2 s and 50 s after the start: the first step ends on the ignition, the next
+    // proposal must still be a real step, and the burn ends by the rocket equation.
+    for (double lead : {0.2, 50.0}) {
+        auto f = Start();
+        cfVessel* v = Fly(*f, Conic(*f, 7e6, 0, 0.3, 0), 0);
+        v->AddManeuver(THRUST_LOCAL | THRUST_ACCLOCAL, kSolMjd + lead / kDay, {100, 0, 0}, -1, 1000,
+                       1);
+        EXPECT_EQ(f->Goto(kSolMjd + 400 / kDay), 0) << lead;
+        EXPECT_NEAR(v->GetMass(), 1000 * std::exp(-0.1), 1e-6) << lead;
+    }
+}
+
 TEST_F(Events, VesselsPassBetweenEarthAndMoonOnceAcrossTheBoundary) {
     auto f = Start();
     const short earth = f->GetEarthId(), moon = f->GetMoonId();
