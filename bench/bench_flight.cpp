@@ -4,15 +4,14 @@
 // each tuned to the same final position error after one day as this library against a tight
 // reference run.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <array>
 #include <boost/numeric/odeint.hpp>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 
+#include "bench/sol_world.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/hostsim.h"
@@ -25,34 +24,16 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 namespace odeint = boost::numeric::odeint;
 
 constexpr double kMjd = 60000.0;
 constexpr double kDay = zaq::kSecondsPerDay;
 
-// The solar-system model, built once in a private copy of the host's Config/.
-struct World {
-    fs::path dir;
-    CSol sol;
-    World() {
-        char tmpl[] = "/tmp/zaq_bench_flight_XXXXXX";
-        if (!mkdtemp(tmpl)) std::abort();
-        dir = tmpl;
-        fs::copy(fs::path(__FILE__).parent_path().parent_path() / "data/Config", dir / "Config",
-                 fs::copy_options::recursive);
-        if (chdir(tmpl) != 0 || !zaq::hostsim::LoadSolarSystem(kMjd) ||
-            sol.Setup("Config/Sol.cfg", 1.0, nullptr) != 0)
-            std::abort();
-    }
-    ~World() {
-        if (chdir("/") == 0) fs::remove_all(dir);
-    }
-};
-
 CSol& Sol() {
-    static World world;
-    return world.sol;
+    static CSol sol;
+    static const bool ready = (zaq::bench::SetupSol(sol, kMjd, 1.0), true);
+    (void)ready;
+    return sol;
 }
 
 // The circular 400 km orbit inclined 51.6 degrees to Earth's equator, phase in radians.

@@ -2,15 +2,14 @@
 // from a 300 km orbit (with its residual and Jacobian evaluations), and the tool's whole lunar
 // plan: the least-dv ignition, the solar-system model, the finite burn and its flown correction.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "apps/lunar.h"
 #include "apps/mission.h"
+#include "bench/sol_world.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
 #include "zaq/guidance.h"
@@ -19,29 +18,14 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr double kDepart = 61364.0;  // 20 Nov 2026
 constexpr double kArrive = kDepart + 3;
 constexpr double kMass = 40e3, kThrust = 100e3, kRate = kThrust / 4400.0;
 
-// The solar-system model, built once in a private copy of the host's Config/.
+// The solar-system model at the departure date, set up once.
 struct World {
-    fs::path dir;
     CSol sol;
-    World() {
-        char tmpl[] = "/tmp/zaq_bench_guidance_XXXXXX";
-        if (!mkdtemp(tmpl)) std::abort();
-        dir = tmpl;
-        fs::copy(fs::path(__FILE__).parent_path().parent_path() / "data/Config", dir / "Config",
-                 fs::copy_options::recursive);
-        if (chdir(tmpl) != 0 || !zaq::hostsim::LoadSolarSystem(kDepart) ||
-            sol.Setup("Config/Sol.cfg", 1.0, nullptr) != 0)
-            std::abort();
-    }
-    ~World() {
-        if (chdir("/") == 0) fs::remove_all(dir);
-    }
+    World() { zaq::bench::SetupSol(sol, kDepart, 1.0); }
 };
 
 World& TheWorld() {

@@ -1,18 +1,15 @@
 // The Moon's interpolated state from the solar-system model on an advancing clock, against a
 // call of the Moon's ephemeris module at the same dates (ns per call).
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 
+#include "bench/sol_world.h"
 #include "zaq/adaptors.h"
 #include "zaq/hostsim.h"
 #include "zaq/sol.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr double kStep = 60.0 / 86400.0;  // one minute per call, a propagator's pace
 constexpr long kDates = 1 << 20;          // two years of minutes before the clock wraps
@@ -23,17 +20,9 @@ struct Moon {
     int id = -1;
     double mjd0 = 0;
     Moon() {
-        const fs::path home = fs::current_path();
-        char name[] = "/tmp/zaq_bench_sol_XXXXXX";
-        const fs::path dir = mkdtemp(name);
-        fs::copy(fs::path(__FILE__).parent_path().parent_path() / "data/Config", dir / "Config");
-        fs::current_path(dir);
         mjd0 = zaq::hostsim::MjdFromUTC(2024, 1, 1);
-        zaq::hostsim::LoadSolarSystem(mjd0);
-        if (sol.Setup("Config/Sol.cfg", 0.1, nullptr) != 0) std::abort();
+        zaq::bench::SetupSol(sol, mjd0, 0.1);
         id = sol.GetId("Moon");
-        fs::current_path(home);
-        fs::remove_all(dir);
     }
     double Date(long k) const { return mjd0 + kStep * static_cast<double>(k % kDates); }
 };

@@ -270,16 +270,18 @@ double CFlight::Step(double dt) {
     }
     fDirection = dt > 0 ? 1.0 : -1.0;
     double days = dt / kSecondsPerDay;
+    bool cut = false;
     if (dt > 0) {
         const double m = ScheduleManeuvers(1e12);
-        if (days > m) days = m;
+        cut = days > m;
+        if (cut) days = m;
     }
     const double h = days * kSecondsPerDay;
     // A step cut short to end on an ignition or a cut-off says nothing about the step size the
     // error allows: the next proposal scales the step that was asked for. Scaling the fragment
     // instead would fall below Goto's one-second floor and end a Goto inside every burn whose
     // ignition or cut-off lies a fraction of a second into a step.
-    fLastDT = h < dt ? dt : h;
+    fLastDT = cut ? dt : h;
     if (nScenario != 3 && nScenario != 4) {
         ZAQ_ERROR_THIS("CFlight::Step", "Unknown Scenario");
         return 0;
