@@ -2,7 +2,7 @@
 // cost of one step with 1 and with 64 vessels, and a peer on the same force model (Earth point
 // mass with J2-J4 as the only source): Boost.Odeint's Dormand-Prince 5(4) and Fehlberg 7(8),
 // each tuned to the same final position error after one day as this library against a tight
-// reference run.
+// reference run; and the scenario's own share, the bodies' step-end ephemerides of such a day.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -191,6 +191,28 @@ void BM_PeerDay(benchmark::State& state) {
 }
 BENCHMARK_TEMPLATE(BM_PeerDay, Dopri5)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK_TEMPLATE(BM_PeerDay, Fehlberg78)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// What the scenario adds to the peer's work: the step-end states of Earth and the Moon from the
+// interpolated ephemerides, at the dates of a one-day run of n equal steps (the steps of the
+// 1 m run), as the step routine asks for them.
+void BM_BodiesDay(benchmark::State& state) {
+    const long n = static_cast<long>(state.range(0));
+    const int ids[] = {Sol().GetId("Earth"), Sol().GetId("Moon")};
+    VECTOR3 p, v;
+    for (auto _ : state)
+        for (long k = 1; k <= n; k++)
+            for (int id : ids) {
+                Sol().GetIpPosVel(id, kMjd + static_cast<double>(k) / static_cast<double>(n), &p,
+                                  &v);
+                benchmark::DoNotOptimize(p);
+                benchmark::DoNotOptimize(v);
+            }
+    state.counters["steps"] = static_cast<double>(n);
+    state.counters["per_step"] =
+        benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
+                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BodiesDay)->Arg(3330)->Unit(benchmark::kMicrosecond);
 
 // One 30 s step of n vessels spread around the orbit: the bodies' ephemerides are shared.
 void BM_Step(benchmark::State& state) {

@@ -402,7 +402,6 @@ bool CFlight::StepRoutine(double h) {
     fStepDays = h / kSecondsPerDay;
     fStepMJD0 = mjd;
     fStepMJD1 = fStepMJD0 + fStepDays;
-    if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
 
     // Vessels deep inside their reference body ride a conic instead; one that cannot (its
     // engine is on) is integrated rather than left standing while the clock moves on.
@@ -439,6 +438,7 @@ bool CFlight::StepRoutine(double h) {
     // not. That needs every parent composed before its children, so that a composition does
     // not depend on what the table held before it.
     if (bodiesRead) {
+        if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
         RunStage(1);
         for (int s = 2; s <= 5; s++) {
             const double t = fStepMJD0 + cfVessel::kStageNode[s - 1] * fStepDays;
@@ -451,7 +451,10 @@ bool CFlight::StepRoutine(double h) {
         Compose(pStartPos, nullptr);
         RunStage(7);
     } else {
+        // The step-end ephemerides follow the stages here: nothing in the stages waits for them,
+        // and the processor works them off while the stages wait for their roots and divisions.
         for (int i = 0; i < nActive; i++) pActive[i]->RKF56();
+        if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
         if (!bParentsFirst) {
             Compose(pEndPos, nullptr);
             Compose(pStartPos, nullptr);

@@ -42,8 +42,10 @@ constexpr double kErr = 5.0 / 66;
 // The field of one body at x (cfVessel::Field), inlined into the stage loop.
 [[gnu::always_inline]] inline VECTOR3 BodyField(const sGravity& g, double mu, const VECTOR3& x,
                                                 bool pointMass) {
-    const double rho = Length(x), inv = 1.0 / rho;
-    const double m3 = mu * inv * inv * inv;
+    // The root and the reciprocal of the squared distance are formed side by side: the stages
+    // wait for this value, and a division after the root would double the wait.
+    const double r2 = dotp(x, x), rho = std::sqrt(r2), inv2 = 1.0 / r2, inv = rho * inv2;
+    const double m3 = mu * inv * inv2;
     // A limit radius that is not a number fails every comparison and drops its term.
     if (pointMass || g.nJ <= 0 || !(rho <= g.limitRadius[0])) return x * -m3;
     // Zonal terms of the potential mu/rho (1 - sum Jn (R/rho)^n Pn(u)), u the sine of the

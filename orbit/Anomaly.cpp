@@ -24,8 +24,11 @@ constexpr double kPoorStart = 0.5;
 // least fourfold, until the error left is below kNearTol.
 constexpr double kNearShrink = 0.25;
 constexpr double kNearTol = 1e-17;
-// How far sin^2 + cos^2 of a start may lie from 1 (a few units of rounding).
-constexpr double kOnCircle = 1e-15;
+// A warm-started solution turns the start's sine and cosine by the step instead of evaluating
+// them afresh, kRotations times in a row at most, so that their rounding errors cannot add up.
+constexpr int kRotations = 16;
+// How far sin^2 + cos^2 of a start may lie from 1: the rounding of that many rotations.
+constexpr double kOnCircle = 1e-14;
 
 inline double Clamp1(double d) {
     return d > 1.0 ? 1.0 : (d < -1.0 ? -1.0 : d);
@@ -166,29 +169,34 @@ double mna2eca(double M, double e, double E0) {
     return a.E;
 }
 
-sAnomaly mna2eca(double M, double e, const sAnomaly& near) {
-    sAnomaly r;
+void mna2eca(double M, double e, sAnomaly& near) {
+    // The start is read out first and the solution written back field by field: a structure
+    // returned and copied over the start would be read back through stores it cannot forward.
+    const double E0near = near.E, s0 = near.sinE, c0 = near.cosE;
+    const int rotations = near.rotations;
+    double E, s, c;
     if (!(e < 1.0)) {
-        r.E = SolveHyperbolic(M, e);
-        r.sinE = std::sinh(r.E);
-        r.cosE = std::cosh(r.E);
-        return r;
+        E = SolveHyperbolic(M, e);
+        near.E = E;
+        near.sinE = std::sinh(E);
+        near.cosE = std::cosh(E);
+        near.rotations = 0;
+        return;
     }
     // The start taken to the turn of M; its sine and cosine stay as they are.
-    double E0 = near.E;
+    double E0 = E0near;
     if (!(std::fabs(M - E0) <= M_PI)) E0 += PI2 * std::nearbyint((M - E0) / PI2);
     // With d = E - E0, es = e sin E0 and ec = e cos E0 Kepler's equation reads
     // d (1 - ec) = f0 - es (1 - cos d) + ec (sin d - d), f0 = es + M - E0 the residual at the
     // start. Iterated on d from the Newton step, every round shrinks the error at least by the
     // factor shrink, about e |d| / (1 - ec): from a close start (the last date of a propagation)
     // two or three rounds without a division give the solution to rounding.
-    const double es = e * near.sinE, ec = e * near.cosE;
+    const double es = e * s0, ec = e * c0;
     const double f0 = es + (M - E0), inv = 1.0 / (1.0 - ec);
     double d = f0 * inv;
     const double shrink = (std::fabs(es) + std::fabs(d)) * std::fabs(d) * inv;
     // Only a point of the circle is a start: not a hyperbolic anomaly left by an earlier conic.
-    const double s2c2 = near.sinE * near.sinE + near.cosE * near.cosE;
-    const bool onCircle = std::fabs(s2c2 - 1.0) <= kOnCircle;
+    const bool onCircle = std::fabs(s0 * s0 + c0 * c0 - 1.0) <= kOnCircle;
     if (onCircle && shrink <= kNearShrink) {
         for (int n = 0; n < kMaxSteps; ++n) {
             double sd, vd;
@@ -198,18 +206,32 @@ sAnomaly mna2eca(double M, double e, const sAnomaly& near) {
             d = next;
             if (std::fabs(change) * shrink <= kNearTol) break;
         }
-        r.E = E0 + d;
+        E = E0 + d;
+        if (rotations < kRotations) {
+            // The angle-addition formulas: a few products where a sine and cosine would cost a
+            // range reduction and two polynomials.
+            double sd, vd;
+            SinVers(d, sd, vd);
+            near.E = E;
+            near.sinE = s0 + (c0 * sd - s0 * vd);
+            near.cosE = c0 - (s0 * sd + c0 * vd);
+            near.rotations = rotations + 1;
+            return;
+        }
     } else {
         // A start too far for that (or none): Newton's method from it, or the plain solver. The
         // step of the last residual is taken as well, for the solution to rounding.
-        Anomaly a(E0, e, near.sinE, near.cosE);
+        Anomaly a(E0, e, s0, c0);
         if (!onCircle || !(std::fabs(f0) <= kPoorStart)) a = SolveElliptic(M, e);
         const double f = NewtonElliptic(M, a, kTol, kMaxSteps);
-        r.E = a.E + (a.lo + f / a.Slope());
+        E = a.E + (a.lo + f / a.Slope());
     }
     // Sine and cosine afresh, so that the next start carries no rounding of its own.
-    zaq::SinCos(r.E, r.sinE, r.cosE);
-    return r;
+    zaq::SinCos(E, s, c);
+    near.E = E;
+    near.sinE = s;
+    near.cosE = c;
+    near.rotations = 0;
 }
 
 void mna2eca(int n, double e, const double* M, double* E) {

@@ -442,7 +442,7 @@ void COrbit::PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel) const {
 }
 
 void COrbit::PosVelByMJD(double mjd, VECTOR3* pos, VECTOR3* vel, otk::sAnomaly& near) const {
-    near = otk::mna2eca(MnAByMJD(mjd), eccentricity, near);
+    otk::mna2eca(MnAByMJD(mjd), eccentricity, near);
     const double s = near.sinE, c = near.cosE;
     if (pos) *pos = PosAt(c, s);
     if (!vel) return;

@@ -268,6 +268,20 @@ TEST(COrbitQueries, WarmStartedSequenceMatchesThePlainQueries) {
             ASSERT_CLOSE(vw, v, 0, 1e-12) << "e=" << e << " n=" << n;
         }
     }
+    // A propagator's pace: thousands of small steps in a row, each start turned by its step.
+    for (double e : {0.0167, 0.055, 0.6}) {
+        COrbit o;
+        o.CreateFromElements(3.8e8, e, 0.1, 0.2, 0.3, 2.0, kMuEarth, 60000);
+        otk::sAnomaly run;
+        for (int n = 1; n <= 3000; ++n) {
+            const double mjd = 60000 + n * 1e-4 * o.OPe() / 86400;
+            VECTOR3 r, v, rw, vw;
+            o.PosVelByMJD(mjd, &r, &v);
+            o.PosVelByMJD(mjd, &rw, &vw, run);
+            ASSERT_CLOSE(rw, r, 0, 1e-13) << "e=" << e << " n=" << n;
+            ASSERT_CLOSE(vw, v, 0, 1e-13) << "e=" << e << " n=" << n;
+        }
+    }
 }
 
 TEST(COrbitQueries, TimesToAnomalies) {

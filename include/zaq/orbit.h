@@ -45,12 +45,14 @@ void mna2eca(int n, double e, const double* M, double* E);
 struct sAnomaly {
     double E = std::numeric_limits<double>::quiet_NaN();
     double sinE = 0, cosE = 1;
+    int rotations = 0;  ///< solutions in a row whose sine and cosine were turned, not evaluated
 };
 /// Kepler's equation (e < 1) from a nearby solution near (a whole number of turns away from the
-/// answer does not matter): the solution at M with its sine and cosine, to rounding. A start
-/// that is too poor, not a number or no point of the circle (a hyperbolic anomaly) falls back to
-/// the plain solver. With e >= 1 the hyperbolic anomaly H with sinh H and cosh H.
-sAnomaly mna2eca(double M, double e, const sAnomaly& near);
+/// answer does not matter), which becomes the solution at M with its sine and cosine, to
+/// rounding. A start that is too poor, not a number or no point of the circle (a hyperbolic
+/// anomaly) falls back to the plain solver. With e >= 1 the hyperbolic anomaly H with sinh H and
+/// cosh H.
+void mna2eca(double M, double e, sAnomaly& near);
 double tra2eca(double nu, double e);
 double eca2mna(double E, double e);
 double eca2tra(double E, double e);
