@@ -172,19 +172,17 @@ double mna2eca(double M, double e, double E0) {
 void mna2eca(double M, double e, sAnomaly& near) {
     // The start is read out first and the solution written back field by field: a structure
     // returned and copied over the start would be read back through stores it cannot forward.
-    const double E0near = near.E, s0 = near.sinE, c0 = near.cosE;
+    double E0 = near.E;
+    const double s0 = near.sinE, c0 = near.cosE;
     const int rotations = near.rotations;
-    double E, s, c;
+    near.rotations = 0;
     if (!(e < 1.0)) {
-        E = SolveHyperbolic(M, e);
-        near.E = E;
-        near.sinE = std::sinh(E);
-        near.cosE = std::cosh(E);
-        near.rotations = 0;
+        near.E = SolveHyperbolic(M, e);
+        near.sinE = std::sinh(near.E);
+        near.cosE = std::cosh(near.E);
         return;
     }
     // The start taken to the turn of M; its sine and cosine stay as they are.
-    double E0 = E0near;
     if (!(std::fabs(M - E0) <= M_PI)) E0 += PI2 * std::nearbyint((M - E0) / PI2);
     // With d = E - E0, es = e sin E0 and ec = e cos E0 Kepler's equation reads
     // d (1 - ec) = f0 - es (1 - cos d) + ec (sin d - d), f0 = es + M - E0 the residual at the
@@ -206,13 +204,12 @@ void mna2eca(double M, double e, sAnomaly& near) {
             d = next;
             if (std::fabs(change) * shrink <= kNearTol) break;
         }
-        E = E0 + d;
+        near.E = E0 + d;
         if (rotations < kRotations) {
             // The angle-addition formulas: a few products where a sine and cosine would cost a
             // range reduction and two polynomials.
             double sd, vd;
             SinVers(d, sd, vd);
-            near.E = E;
             near.sinE = s0 + (c0 * sd - s0 * vd);
             near.cosE = c0 - (s0 * sd + c0 * vd);
             near.rotations = rotations + 1;
@@ -224,14 +221,10 @@ void mna2eca(double M, double e, sAnomaly& near) {
         Anomaly a(E0, e, s0, c0);
         if (!onCircle || !(std::fabs(f0) <= kPoorStart)) a = SolveElliptic(M, e);
         const double f = NewtonElliptic(M, a, kTol, kMaxSteps);
-        E = a.E + (a.lo + f / a.Slope());
+        near.E = a.E + (a.lo + f / a.Slope());
     }
     // Sine and cosine afresh, so that the next start carries no rounding of its own.
-    zaq::SinCos(E, s, c);
-    near.E = E;
-    near.sinE = s;
-    near.cosE = c;
-    near.rotations = 0;
+    zaq::SinCos(near.E, near.sinE, near.cosE);
 }
 
 void mna2eca(int n, double e, const double* M, double* E) {
