@@ -185,13 +185,15 @@ cfVessel* CFlight::CreateVessel(short ref, VECTOR3 pos, VECTOR3 vel, double mass
 }
 
 cfVessel* CFlight::CreateVessel(VESSEL* hv) {
-    cfVessel* v = CreateVessel();
-    if (!v || !hv) {
+    // The host vessel and its reference are checked before a vessel enters the table: a failed
+    // creation leaves the table as it was, not a vessel without a reference that every step
+    // would report.
+    if (!hv) {
         otk::LogErr(ErrorLog, "Failed to create a vessel");
         return nullptr;
     }
     void* href = hv->GetGravityRef();
-    const int csid = pSol->GetId(href);
+    const int csid = pSol ? pSol->GetId(href) : -1;
     if (csid < 0) {
         otk::LogErr(ErrorLog,
                     "CFlight::CreateVessel(0x%llX), Vessel's reference 0x%llX doesn't found from "
@@ -202,6 +204,17 @@ cfVessel* CFlight::CreateVessel(VESSEL* hv) {
     const short ref = GetId(csid);
     if (ref == -1) {
         ZAQ_ERROR_THIS("CFlight::CreateVessel", "Vessel's reference doesn't exist in CFlight");
+        return nullptr;
+    }
+    const int before = nVes;
+    cfVessel* v = CreateVessel();
+    if (!v) {
+        // Scenario types without sources leave their new vessel in the table; this one failed.
+        if (nVes > before) {
+            delete pVessel[--nVes];
+            pVessel[nVes] = nullptr;
+        }
+        otk::LogErr(ErrorLog, "Failed to create a vessel");
         return nullptr;
     }
     VECTOR3 pos, vel;

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "flight/Clock.h"
 #include "foundation/Address.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
@@ -15,12 +16,11 @@
 #include "zaq/vector3.h"
 
 using zaq::kSecondsPerDay;
+using zaq::flight::kSameDate;
 
 namespace {
 
 constexpr int kMaxVessels = 64;
-// Two dates closer than this (days, about a millisecond) are the same instant to the clock.
-constexpr double kSameDate = 1e-8;
 
 }  // namespace
 
@@ -203,7 +203,16 @@ int CFlight::AutoLoadScenario(int type) {
 
 // ---- clock -------------------------------------------------------------------------------------
 
+// A date or span that is not a finite number would leave the clock, and every state integrated
+// from it, not a number: it is refused with a report under func.
+bool CFlight::NonFinite(double x, const char* func, const char* what) {
+    if (std::isfinite(x)) return false;
+    ZAQ_ERROR_THIS(func, "%s is not a finite number", what);
+    return true;
+}
+
 bool CFlight::SetStartMJD(double mjd) {
+    if (NonFinite(mjd, "CFlight::SetStartMJD", "MJD")) return false;
     fStartMJD = mjd;
     fTime = 0;
     fLastDT = 0;
@@ -213,7 +222,10 @@ bool CFlight::SetStartMJD(double mjd) {
 }
 
 void CFlight::SetCurrentMJD(double mjd) {
+    if (NonFinite(mjd, "CFlight::SetCurrentMJD", "MJD")) return;
     fTime = (mjd - fStartMJD) * kSecondsPerDay;
+    // The bodies' states are those of the old date: the next step rebuilds them at the new one.
+    bFirstStep = true;
 }
 
 double CFlight::GetMJD() const {
@@ -268,6 +280,7 @@ double CFlight::Step(double dt) {
         ZAQ_ERROR_THIS("CFlight::Step", "dT is Zero");
         return 0;
     }
+    if (NonFinite(dt, "CFlight::Step", "dT")) return 0;
     fDirection = dt > 0 ? 1.0 : -1.0;
     double days = dt / kSecondsPerDay;
     bool cut = false;
@@ -308,6 +321,10 @@ double CFlight::Step(double dt) {
 
 int CFlight::Goto(double mjd) {
     if (InsideCallback("CFlight::Goto")) return -1;
+    if (NonFinite(mjd, "CFlight::Goto", "MJD")) return -1;
+    // A code left by a step made outside Goto (a refused step, a failed ephemeris) belongs to
+    // that step: this run starts clean.
+    nAbort = 0;
     if (fSafetyLimit != 0 && mjd > fSafetyLimit) {
         otk::LogErr(ErrorLog, "Goto(MJD): Maximum time reached");
         return -1;
@@ -325,7 +342,8 @@ int CFlight::Goto(double mjd) {
     bStepping = true;
     while (std::fabs(r) > arrived && nAbort == 0) {
         const double e = GetNextdT();
-        if (std::fabs(e) < 1.0) {
+        // Written so that a proposal that is not a number (a vessel's error) ends here too.
+        if (!(std::fabs(e) >= 1.0)) {
             otk::LogErr(ErrorLog, "CFlight::Goto(%.6f) dT()=%g[s] Aborting...", mjd, e);
             bStepping = false;
             return -1;
@@ -341,8 +359,10 @@ int CFlight::Goto(double mjd) {
 
 int CFlight::AutoStep() {
     if (InsideCallback("CFlight::AutoStep")) return -1;
+    nAbort = 0;
     const double e = GetNextdT();
-    if (std::fabs(e) < 1.0) {
+    // Written so that a proposal that is not a number (a vessel's error) ends here too.
+    if (!(std::fabs(e) >= 1.0)) {
         otk::LogErr(ErrorLog, "CFlight::AutoStep() dT=%g[s] < 1.0  Aborting...", e);
         return -1;
     }
@@ -374,12 +394,16 @@ bool CFlight::FillStates(VECTOR3* pos, VECTOR3* vel, double mjd) {
 void CFlight::Compose(const VECTOR3* pos, const VECTOR3* vel) {
     pGlobalPos[0] = {0, 0, 0};
     if (vel) pGlobalVel[0] = {0, 0, 0};
+    // The parent's ephemeris is the Earth-Moon barycentre, which lies on the line to the Moon at
+    // the Moon's share of the pair's mass, m/(M + m) = ratio/(1 + ratio), from Earth's centre.
+    // (The ratio m/M itself would put Earth some 57 km off its centre.)
+    const double moonShare = fMoonMassRatio / (1.0 + fMoonMassRatio);
     for (int j = 1; j < nObj; j++) {
         const short p = pRefId[j];
         if (j == idMoon) {
-            // The parent's ephemeris is the Earth-Moon barycentre: move it to Earth's centre.
-            pGlobalPos[p] -= pos[j] * fMoonMassRatio;
-            if (vel) pGlobalVel[p] -= vel[j] * fMoonMassRatio;
+            // Move the barycentre to Earth's centre before the Moon is placed on it.
+            pGlobalPos[p] -= pos[j] * moonShare;
+            if (vel) pGlobalVel[p] -= vel[j] * moonShare;
         }
         pGlobalPos[j] = pGlobalPos[p] + pos[j];
         if (vel) pGlobalVel[j] = pGlobalVel[p] + vel[j];
@@ -469,8 +493,9 @@ bool CFlight::StepRoutine(double h) {
         return false;
     }
     bool accept = true;
+    // An error that is not a number (a state gone non-finite) refuses the step like a large one.
     for (int i = 0; i < nActive; i++)
-        if (pActive[i]->ComputeTruncation() > fTruncLimit) accept = false;
+        if (!(pActive[i]->ComputeTruncation() <= fTruncLimit)) accept = false;
     if (!accept) {
         if (!startComposed) Compose(pStartPos, nullptr);
         return false;

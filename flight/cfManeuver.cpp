@@ -1,8 +1,12 @@
 // Manoeuvres: a planned burn that loads its vessel's engine at ignition, predicts its cut-off by
 // the rocket equation, and switches the engine off at that date.
+#include "flight/Clock.h"
+#include "foundation/Address.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
+
+using zaq::flight::kSameDate;
 
 cfManeuver::cfManeuver(cfVessel* vessel, CFlight* flight)
     : pVessel(vessel),
@@ -93,6 +97,18 @@ void cfManeuver::Shutdown() {
         return;
     }
     nHold++;
+    // A burn that ignites after its cut-off date (an ignition date more than a burn time in
+    // the past, or a clock moved past the cut-off) is shut down at once: its velocity change is
+    // lost, and the caller is told so.
+    const double late = pFlight->GetMJD() - fCutMJD;
+    if (late >= kSameDate) {
+        otk::LogWrn(ErrorLog, "Maneuver 0x%llX missed: cut-off at MJD %.8f, shut down %.3f s late",
+                    zaq::Addr(this), fCutMJD, late * zaq::kSecondsPerDay);
+        if (!Report(MNR_MISSED)) {
+            Release();
+            return;
+        }
+    }
     pVessel->EngineOff();
     pVessel->nNextMnr++;
     bBurning = false;

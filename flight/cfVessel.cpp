@@ -352,6 +352,9 @@ int cfVessel::AddSource(short cfid) {
 }
 
 void cfVessel::ClearSources() {
+    // Every slot, not only the counted ones: a slot set past the count (AddSource(slot, id)
+    // before InitSources) would otherwise come back at the next InitSources, which each step
+    // runs.
     for (int i = 0; i < nSlots; i++) pSource[i] = -1;
     nSources = 0;
 }
@@ -449,7 +452,12 @@ bool cfVessel::GetEphemPosVel(short id, VECTOR3* pos, VECTOR3* vel) const {
 }
 
 void cfVessel::Restart() {
-    if (nThrustMode != 0) otk::LogErr(ErrorLog, "SetStartMJD(): Thrust Active");
+    // A burn running at the restart ends there: left on, the engine would go on thrusting
+    // through the coast up to the manoeuvre's ignition, which then burns it a second time.
+    if (nThrustMode != 0) {
+        otk::LogErr(ErrorLog, "SetStartMJD(): Thrust Active");
+        EngineOff();
+    }
     // Every manoeuvre is pending again.
     for (int i = 0; i < nMnr; i++) pMnr[i]->bBurning = false;
     nNextMnr = 0;

@@ -26,9 +26,10 @@ const char kQuickLoad[] = "Config/CSConf.cfg";
 // The new quick-load list is written here first and renamed over the old one when complete.
 const char kQuickLoadTemp[] = "Config/CSConf.cfg.tmp";
 
-constexpr int kLineSize = 120;  // configuration lines of at most 119 characters
-constexpr int kNameSize = 24;   // host names fetched with a limit of 23
-constexpr int kPathSize = 62;   // "Config/" + body name + ".cfg"
+constexpr int kLineSize = 120;    // configuration lines of at most 119 characters
+constexpr int kNameSize = 24;     // host names fetched with a limit of 23
+constexpr int kListNameMax = 29;  // names the quick-load list's reader takes whole (%30s)
+constexpr int kPathSize = 62;     // "Config/" + body name + ".cfg"
 constexpr double kStarSOI = 100.0 * kAU;
 constexpr double kJ2000 = 51544.5;  // reference epoch of the apsis searches
 constexpr double kEarthFlattening = 0.003352;
@@ -188,6 +189,8 @@ bool CSol::QuickLoad(FILE* f) {
         double deviation = 0;
         const int n = std::sscanf(line, "%30s %30s %lg", refName, bodyName, &deviation);
         if (n < 2) continue;
+        // Gravitating bodies only: the host's lookup of any object would also take a vessel or
+        // base of the same name into the body table, with no mass, ephemeris or radius.
         void* body = oapiGetGbodyByName(bodyName);
         void* ref = oapiGetGbodyByName(refName);
         if (!body || !ref) {
@@ -224,10 +227,7 @@ void* CSol::LoadBodyFile(const char* path, bool pathFits, int* flags) {
         if (StartsNoCase(kl.key, "Name")) {
             named = true;
             body = oapiGetGbodyByName(kl.value);
-            if (!body) {
-                otk::LogMsg(log, "Not Exist: (%s)", kl.value);
-                break;
-            }
+            if (!body) otk::LogMsg(log, "Not Exist: (%s)", kl.value);
         } else if (StartsNoCase(kl.key, "EllipticOrbit") && StartsNoCase(kl.value, "TRUE")) {
             elliptic = true;
         }
@@ -367,6 +367,21 @@ void CSol::SetSampleCounts() {
 
 void CSol::WriteQuickLoadList() const {
     otk::LogMsg(log, "Creating quick load list");
+    // The list names bodies by their full host names: the table keeps only the first 22
+    // characters, and a cut name would not be found again, losing the body and its minors at
+    // the next Setup. A name longer than the list's reader takes keeps the list unwritten, so
+    // the next Setup loads the system file again.
+    for (int i = 1; i < nBody; ++i) {
+        char name[kLineSize];
+        oapiGetObjectName(pBody[i].handle, name, kLineSize);
+        if (std::strlen(name) > kListNameMax) {
+            otk::LogErr(log,
+                        "Name '%s' is too long for the quick load list (%d characters at most)",
+                        name, kListNameMax);
+            ZAQ_ERROR_NOREASON("CSol::Setup");
+            return;
+        }
+    }
     FILE* f = std::fopen(kQuickLoadTemp, "w");
     if (!f) {
         ZAQ_ERROR_NOREASON("CSol::Setup");
@@ -374,11 +389,13 @@ void CSol::WriteQuickLoadList() const {
     }
     for (int i = 1; i < nBody; ++i) {
         const Body& b = pBody[i];
-        const char* ref = pBody[b.reference].name;
+        char ref[kLineSize], name[kLineSize];
+        oapiGetObjectName(pBody[b.reference].handle, ref, kLineSize);
+        oapiGetObjectName(b.handle, name, kLineSize);
         if (b.flags & CS_ELLIPTIC)
-            std::fprintf(f, "%s %s\n", ref, b.name);
+            std::fprintf(f, "%s %s\n", ref, name);
         else
-            std::fprintf(f, "%s %s %g\n", ref, b.name, b.deviation);
+            std::fprintf(f, "%s %s %g\n", ref, name, b.deviation);
     }
     // Only a complete list replaces the old one: an interrupted write leaves the temporary file,
     // never a truncated list that the next Setup would trust.
@@ -484,7 +501,8 @@ double CSol::GetMass(int i) const {
     return pBody[i].mass;
 }
 double CSol::GetRadius(int i, double angle) const {
-    return pBody[i].radius * (1.0 - pBody[i].flattening * std::cos(angle));
+    // The flattening shortens both polar radii alike: |cos| of the angle from the axis.
+    return pBody[i].radius * (1.0 - pBody[i].flattening * std::fabs(std::cos(angle)));
 }
 double CSol::GetAltitude(int i, VECTOR3 pos) const {
     const double r = Length(pos);
@@ -1007,10 +1025,12 @@ struct PaddedName {
     }
 };
 
-void PrintProduct(FILE* file, const char* label, const CMatrix& a, const CMatrix& b) {
+// The product a*b, rounded when it should be the unit matrix so that its rounding noise does not
+// hide the ones and zeros.
+void PrintProduct(FILE* file, const char* label, const CMatrix& a, const CMatrix& b, bool round) {
     CMatrix p;
     mtMul(p, a, b);
-    p.Round();
+    if (round) p.Round();
     p.Print(file, label);
 }
 
@@ -1033,9 +1053,9 @@ void CSol::DumpMatrixSelfTest(FILE* file) const {
     iA.Print(file, "Inverse(A):");
     iB.Print(file, "Inverse(B):");
     iC.Print(file, "Inverse(C):");
-    PrintProduct(file, "A*Inverse(A):", A, iA);
-    PrintProduct(file, "B*Inverse(B):", B, iB);
-    PrintProduct(file, "C*Inverse(C):", C, iC);
+    PrintProduct(file, "A*Inverse(A):", A, iA, true);
+    PrintProduct(file, "B*Inverse(B):", B, iB, true);
+    PrintProduct(file, "C*Inverse(C):", C, iC, true);
     otk::LogMsg(file, "Det(A)=%g, Det(B)=%g, Det(C)=%g", mtDet(A), mtDet(B), mtDet(C));
     otk::LogMsg(file, " ");
 
@@ -1063,7 +1083,7 @@ void CSol::DumpMatrixSelfTest(FILE* file) const {
     W.Print(file, "Matrix: W=_n*_n:");
     mtSolve(A, C, W);
     A.Print(file, "Solve: CA=W: A=iC*W");
-    PrintProduct(file, "C*A:", C, A);
+    PrintProduct(file, "C*A:", C, A, false);
     otk::LogMsg(file, " ");
 }
 

@@ -378,4 +378,101 @@ TEST_F(Events, TablesReportMisuseAndTheDumpListsTheScenario) {
     for (const auto& e : expected) EXPECT_EQ(Count(s, e.first), e.second) << e.first;
 }
 
+TEST_F(Events, RestartsAndLateIgnitionsBurnNothingTwiceOrSilently) {
+    // A burn interrupted by a restart and flown again from the same start ends where the burn
+    // flown once does: the engine is off from the restart to the ignition, and both manoeuvres
+    // are pending again.
+    VECTOR3 end[2];
+    double mass[2];
+    for (int restart = 0; restart < 2; restart++) {
+        auto f = Start();
+        cfVessel* v = Fly(*f, Conic(*f, 7e6, 0, 0.3, 0), 0);
+        const VECTOR3 r = v->GetPosition(), w = v->GetVelocity();
+        const double ign = kSolMjd + 100 / kDay;
+        v->AddManeuver(THRUST_LOCAL, ign, {100, 0, 0}, -1, 1000, 1);
+        v->AddManeuver(THRUST_LOCAL, ign + 1000 / kDay, {50, 0, 0}, -1, 1000, 1);
+        if (restart) {
+            ASSERT_EQ(f->Goto(ign + 50 / kDay), 0);
+            ASSERT_TRUE(v->GetManeuver(0)->IsBurning());
+            const std::string log = CaptureErrorLog([&] { EXPECT_TRUE(f->SetStartMJD(kSolMjd)); });
+            EXPECT_EQ(Count(log, "SetStartMJD(): Thrust Active"), 1);
+            EXPECT_EQ(v->GetThrustMode(), 0);
+            v->SetPosVel(f->GetEarthId(), r, w);
+            v->SetMass(1000);
+        }
+        ASSERT_EQ(f->Goto(ign + 2000 / kDay), 0);
+        EXPECT_EQ(v->GetNextManeuverIndex(), 2);
+        end[restart] = v->GetPosition();
+        mass[restart] = v->GetMass();
+    }
+    EXPECT_TRUE(zaq::test::Near(end[1], end[0], 1e-6));
+    EXPECT_NEAR(mass[1], mass[0], 1e-9);
+
+    // An ignition date more than a burn time in the past: nothing burns, and both the log and
+    // the manoeuvre's callback say so before the shutdown.
+    auto f = Start();
+    cfVessel* v = Fly(*f, Conic(*f, 7e6, 0, 0.3, 0), 0);
+    cfManeuver* m = v->AddManeuver(THRUST_LOCAL, kSolMjd - 1, {100, 0, 0}, -1, 1000, 1);
+    std::vector<int> codes;
+    m->SetCallback([](void* p, int c, cfManeuver*) { return Push(p, c); }, &codes);
+    const std::string log = CaptureErrorLog([&] { ASSERT_EQ(f->Goto(kSolMjd + 0.01), 0); });
+    EXPECT_EQ(codes, (std::vector<int>{MNR_IGNITION, MNR_STARTED, MNR_MISSED, MNR_SHUTDOWN}));
+    EXPECT_EQ(Count(log, "[WARNING] Maneuver 0x" + zaq::test::Hex(m) + " missed"), 1);
+    EXPECT_EQ(v->GetMass(), 1000);
+}
+
+TEST_F(Events, APeriselenePassageIsSeenFromAVesselOfEarth) {
+    // A fly-by 3000 km from the Moon's centre, ten minutes before periselene, flown with Earth
+    // as the vessel's reference (the Moon's sphere shrunk so that the vessel stays there): the
+    // periselene event's date and state agree with a two-body flight about the Moon.
+    auto f = Start();
+    const short earth = f->GetEarthId(), moon = f->GetMoonId();
+    f->SetSOIOverride(moon, 1.0);
+    const double mu = zaq::kG * f->GetMass(moon), rp = 3e6, vp = 1.2 * std::sqrt(2 * mu / rp);
+    VECTOR3 mp, mv;  // the Moon about Earth as the flight has it
+    ASSERT_TRUE(sol_->GetIpPosVel(f->GetCSId(moon), kSolMjd, &mp, &mv));
+    const VECTOR3 x = unit(mp), y = unit(CrossProduct(CrossProduct(mp, mv), mp));
+    const zaq::test::TwoBodyState s = zaq::test::FlyTwoBody(x * rp, y * vp, -600, mu);
+    cfVessel* v = f->CreateVessel(earth, s.r + mp, s.v + mv, 1);
+    Recorder rec;
+    v->AddEvent(new Probe(EVENT_PERIAPSIS, moon, Recorder::Callback, &rec));
+    ASSERT_EQ(f->Goto(kSolMjd + 1200 / kDay), 0);
+    EXPECT_EQ(v->GetReference(), earth);
+    ASSERT_EQ(rec.seen.size(), 1u);
+    // Earth's tide adds some 0.03 m/s in ten minutes, which turns the line of apsides by about
+    // 1e-5 rad: the distance, speed and date of the passage hold closer than its direction.
+    EXPECT_NEAR((rec.seen[0].mjd - kSolMjd) * kDay, 600, 0.1);
+    EXPECT_NEAR(Length(rec.seen[0].r), rp, 10.0);
+    EXPECT_NEAR(Length(rec.seen[0].v), vp, 0.03);
+    EXPECT_LT(AngleBetween(rec.seen[0].r, x), 3e-5);
+}
+
+TEST_F(Events, AnOverriddenSphereMovesTheReferenceChange) {
+    // A vessel closing on the Moon at 1 km/s enters the Moon's frame where its distance falls
+    // below the sphere less Earth's deviation: the Moon's own sphere, and a smaller one set.
+    for (double sphere : {0.0, 3e7}) {
+        auto f = Start();
+        const short earth = f->GetEarthId(), moon = f->GetMoonId();
+        if (sphere > 0) f->SetSOIOverride(moon, sphere);
+        const double B = f->GetSOI(moon);
+        const double threshold = B - sol_->GetData(f->GetCSId(earth), CSD_DEVIATION);
+        VECTOR3 mp, mv;
+        ASSERT_TRUE(sol_->GetEphemTruePosVel(f->GetCSId(moon), kSolMjd, &mp, &mv));
+        const VECTOR3 out = unit(CrossProduct(mp, mv));
+        cfVessel* v = f->CreateVessel(earth, mp + out * (B + 2e5), mv - out * 1e3, 1);
+        double entered = 0;
+        f->SetRefCallback(
+            [](void* d, CFlight*, cfVessel* x, short, short) {
+                *static_cast<double*>(d) = Length(x->GetPosition());
+                return 0;
+            },
+            &entered);
+        for (int i = 0; i < 100 && v->GetReference() == earth; i++) ASSERT_EQ(f->Step(60), 60);
+        EXPECT_EQ(v->GetReference(), moon) << sphere;
+        // Inside the threshold by less than a step's travel.
+        EXPECT_LT(entered, threshold) << sphere;
+        EXPECT_GT(entered, threshold - 70e3) << sphere;
+    }
+}
+
 }  // namespace

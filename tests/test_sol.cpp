@@ -96,6 +96,60 @@ protected:
     int earth = -1, moon = -1;
 };
 
+// An ephemeris module on a fixed ellipse that counts its calls. Frozen, it repeats its last
+// position; true-only, it answers every request with the body's true state.
+class KeplerModule : public CELBODY {
+public:
+    KeplerModule(double a, double e, double mu) {
+        orbit.CreateFromElements(a, e, 0.1, 0.2, 0.3, 0.4, mu, kMjd);
+    }
+    int clbkEphemeris(double mjd, int req, double* ret) override {
+        ++calls;
+        VECTOR3 p, v;
+        orbit.PosVelByMJD(mjd, &p, &v);
+        if (frozen) p = last;
+        last = p;
+        if (trueOnly) req = (req | req >> 2) & (EPHEM_TRUEPOS | EPHEM_TRUEVEL);
+        const VECTOR3 parts[4] = {SwapYZ(p), SwapYZ(v), SwapYZ(p), SwapYZ(v)};
+        for (int k = 0; k < 4; ++k)
+            if (req & (1 << k)) std::copy(&parts[k].x, &parts[k].x + 3, ret + 3 * k);
+        return (req & 0x0F) | (trueOnly ? 0 : EPHEM_BARYISTRUE);
+    }
+    VECTOR3 Pos(double mjd) { return orbit.PosByMJD(mjd); }
+    COrbit orbit;
+    int calls = 0;
+    bool frozen = false, trueOnly = false;
+    VECTOR3 last{0, 0, 0};
+};
+
+// Sun, a planet and the Moon, the two on Keplerian modules, set up from a quick-load list or a
+// system file; the model's class log is kept.
+struct KeplerWorld {
+    static constexpr double mSun = 1.989e30, mEarth = 5.972e24, mMoon = 7.342e22;
+    PrivateDir dir;
+    KeplerModule *earth = nullptr, *moon = nullptr;
+    CSol sol;
+    FILE* log = std::tmpfile();
+    explicit KeplerWorld(bool earthTrueOnly = false, const std::string& planet = "Earth") {
+        using namespace zaq::hostsim;
+        Reset();
+        SetSimMJD(kMjd);
+        BodyDesc sun, e, m;
+        sun.name = "Sun", sun.mass = mSun, sun.radius = 6.96e8;
+        e.name = planet, e.mass = mEarth, e.radius = 6.371e6, e.parent = AddBody(sun);
+        e.motion = m.motion = Motion::Module;
+        e.module = earth = new KeplerModule(kAU, 0.0167, kG * (mSun + mEarth));
+        earth->trueOnly = earthTrueOnly;
+        m.name = "Moon", m.mass = mMoon, m.radius = 1.7374e6, m.parent = AddBody(e);
+        m.module = moon = new KeplerModule(3.844e8, 0.055, kG * (mEarth + mMoon));
+        EXPECT_NE(AddBody(m), nullptr);
+        PrivateDir::Write("Config/CSConf.cfg", "Sun " + planet + "\n" + planet + " Moon\n");
+    }
+    ~KeplerWorld() { std::fclose(log); }
+    int Setup(const char* systemFile = nullptr) { return sol.Setup(systemFile, 0.1, log); }
+    std::string Log() const { return Slurp(log); }
+};
+
 }  // namespace
 
 // ---- body table and configuration files ----------------------------------------------------
@@ -127,6 +181,13 @@ TEST_F(Sol, BodyTableFollowsTheHostsBodies) {
     EXPECT_EQ(s.GetId("Earth_with_a_long_name_x"), -1);  // 24 characters
     EXPECT_TRUE(std::isnan(s.GetData(earth, 7)));
     EXPECT_DOUBLE_EQ(s.GetRadius(earth, 0), oapiGetSize(s.GetHandle(earth)) * 0.996648);
+    // Both poles lie at the polar radius, where the altitude is zero; the equator at the mean.
+    const VECTOR3 axis = s.GetRotation(earth, kMjd);
+    for (double angle : {0.0, M_PI})
+        EXPECT_NEAR(s.GetAltitude(earth, axis * (std::cos(angle) * s.GetRadius(earth, angle))), 0,
+                    1e-6)
+            << angle;
+    EXPECT_DOUBLE_EQ(s.GetRadius(earth, M_PI / 2), oapiGetSize(s.GetHandle(earth)));
     EXPECT_CLOSE(s.GetRotation(0, 60000.0), VECTOR3({0, 0, 1}), 0, 0);
     EXPECT_CLOSE(s.GetMeridian(0, 70000.0), VECTOR3({1, 0, 0}), 0, 0);
 }
@@ -181,6 +242,8 @@ TEST(SolSetup, BadConfigurationsEndWithTheirMessages) {
         {"missing body file", nullptr, vulcan.c_str(), nullptr, 0, 3,
          {noFile + "Config/Vulcan.cfg)", "Load Of an Object (Config/Vulcan.cfg) Failed, Index=1"}},
         {"unknown body", nullptr, vulcan.c_str(), "Name = Vulcan\n", 0, 3, {"Not Exist: (Vulcan)"}},
+        {"unknown, then known name", nullptr, vulcan.c_str(), "Name = Vulcan\nName = Mars\n", 0, 4,
+         {"Not Exist: (Vulcan)"}},
         {"no name", nullptr, vulcan.c_str(), "EllipticOrbit = TRUE\n", 0, 3,
          {"Couldn't locate parameter \"Name\" from Config/Vulcan.cfg"}},
         {"long value", nullptr, longValue.c_str(), nullptr, 1, 2, {noFile + cutPath + ")"}},
@@ -214,6 +277,25 @@ TEST(SolSetup, BadConfigurationsEndWithTheirMessages) {
             EXPECT_EQ(m.sol.GetData(2, CSD_DEVIATION), 12.5);  // given: not analysed
             EXPECT_GT(m.sol.GetData(1, CSD_DEVIATION), 0);     // absent: analysed
         }
+    }
+}
+
+TEST(SolSetup, LongHostNamesSurviveTheQuickLoadList) {
+    // The table keeps 22 characters of a name. The list written from it holds whole names of up
+    // to 29 characters, and a longer one leaves it unwritten: the next Setup keeps every body.
+    for (const size_t length : {26, 35}) {
+        const std::string name(length, 'L');
+        KeplerWorld w(false, name);
+        fs::remove("Config/CSConf.cfg");
+        PrivateDir::Write("Config/Sys.cfg", "Star = Sun\nPlanet1 = Long\nMoon1 = Moon\n");
+        PrivateDir::Write("Config/Long.cfg", "Name = " + name + "\n");
+        ASSERT_EQ(w.Setup("Config/Sys.cfg"), 0);
+        EXPECT_EQ(fs::exists("Config/CSConf.cfg"), length <= 29) << length;
+        CSol again;
+        EXPECT_EQ(again.Setup("Config/Sys.cfg", 0.1, nullptr), 0) << length;
+        ASSERT_EQ(again.GetCount(), 3) << length;
+        EXPECT_EQ(again.GetHandle(1), oapiGetGbodyByName(name.c_str())) << length;
+        EXPECT_EQ(again.GetReference(2), 1) << length;
     }
 }
 
@@ -297,47 +379,11 @@ TEST_F(Sol, InterpolationFollowsTheEphemerisOverAMonth) {
     }
 }
 
-namespace {
-
-// An ephemeris module on a fixed ellipse that counts its calls.
-class KeplerModule : public CELBODY {
-public:
-    KeplerModule(double a, double e, double mu) {
-        orbit.CreateFromElements(a, e, 0.1, 0.2, 0.3, 0.4, mu, kMjd);
-    }
-    int clbkEphemeris(double mjd, int req, double* ret) override {
-        ++calls;
-        VECTOR3 p, v;
-        orbit.PosVelByMJD(mjd, &p, &v);
-        const VECTOR3 parts[4] = {SwapYZ(p), SwapYZ(v), SwapYZ(p), SwapYZ(v)};
-        for (int k = 0; k < 4; ++k)
-            if (req & (1 << k)) std::copy(&parts[k].x, &parts[k].x + 3, ret + 3 * k);
-        return (req & 0x0F) | EPHEM_BARYISTRUE;
-    }
-    COrbit orbit;
-    int calls = 0;
-};
-
-}  // namespace
-
 TEST(SolInterpolation, RefillsOnlyWhenTheClockJumps) {
-    PrivateDir dir;
-    using namespace zaq::hostsim;
-    Reset();
-    SetSimMJD(kMjd);
-    const double mSun = 1.989e30, mEarth = 5.972e24, mMoon = 7.342e22;
-    BodyDesc sun, earth, moon;
-    sun.name = "Sun", sun.mass = mSun, sun.radius = 6.96e8;
-    earth.name = "Earth", earth.mass = mEarth, earth.radius = 6.371e6, earth.parent = AddBody(sun);
-    earth.motion = moon.motion = Motion::Module;
-    earth.module = new KeplerModule(kAU, 0.0167, kG * (mSun + mEarth));
-    moon.name = "Moon", moon.mass = mMoon, moon.radius = 1.7374e6, moon.parent = AddBody(earth);
-    auto* module = new KeplerModule(3.844e8, 0.055, kG * (mEarth + mMoon));
-    moon.module = module;
-    ASSERT_NE(AddBody(moon), nullptr);
-    PrivateDir::Write("Config/CSConf.cfg", "Sun Earth\nEarth Moon\n");
-    CSol s;
-    ASSERT_EQ(s.Setup(nullptr, 0.1, nullptr), 0);
+    KeplerWorld w;
+    ASSERT_EQ(w.Setup(), 0);
+    CSol& s = w.sol;
+    KeplerModule* module = w.moon;
     const int i = s.GetId("Moon");
     const double step = 2 * M_PI / module->orbit.meanMotion / 720 / 86400;  // days
     VECTOR3 p, v, e, ev;
@@ -364,6 +410,57 @@ TEST(SolInterpolation, RefillsOnlyWhenTheClockJumps) {
         ASSERT_TRUE(s.GetIpPosVel(i, t0 + dt * step, &p, nullptr));
         EXPECT_EQ(module->calls - calls, samples) << dt;
     }
+}
+
+TEST(SolInterpolation, FailedRefitsAreReportedAndRetried) {
+    // A module stuck on one position gives two equal samples, through which no conic passes:
+    // a refill and an advance fail with their messages, and once the module moves again the
+    // next query refits instead of answering from the conic of another interval.
+    KeplerWorld w;
+    ASSERT_EQ(w.Setup(), 0);
+    const int i = w.sol.GetId("Moon");
+    const double step = 2 * M_PI / w.moon->orbit.meanMotion / 720 / 86400;
+    VECTOR3 p, v;
+    const struct {
+        const char* path;
+        double at;  // after a good interval at kMjd + 1, in intervals
+        const char* text;
+    } cases[] = {{"refill", 10, "ts=%g LambertPN Failed"},
+                 {"advance", 1.2, "Update: GetObjectPosVel(idObj=%d, mjd=%g) LambertPN Failed"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(w.sol.GetIpPosVel(i, kMjd + 1, &p, &v)) << c.path;
+        const double t = kMjd + 1 + c.at * step;
+        w.moon->frozen = true;
+        EXPECT_FALSE(w.sol.GetIpPosVel(i, t, &p, &v)) << c.path;
+        w.moon->frozen = false;
+        ASSERT_TRUE(w.sol.GetIpPosVel(i, t, &p, &v)) << c.path;
+        EXPECT_CLOSE(p, w.moon->Pos(t), 0, 1e-11);
+    }
+    const std::string log = w.Log();
+    char refill[80], advance[80];
+    std::snprintf(refill, sizeof refill, "GetIpPosVel(idObj=%d, mjd=%g) ts=", i,
+                  kMjd + 1 + 10 * step);
+    std::snprintf(advance, sizeof advance,
+                  "Update: GetObjectPosVel(idObj=%d, mjd=%g) LambertPN Failed", i, kMjd + 1 + step);
+    EXPECT_NE(log.find(refill), std::string::npos) << refill;
+    EXPECT_NE(log.find(advance), std::string::npos) << advance;
+}
+
+TEST(SolInterpolation, ATrueOnlyModuleIsMovedToItsBarycentre) {
+    // Earth's module gives its centre when asked for the Earth-Moon barycentre: the model marks
+    // it and adds the Moon's share of the pair's mass times the Moon's position.
+    KeplerWorld w(true);
+    ASSERT_EQ(w.Setup(), 0);
+    const int earth = w.sol.GetId("Earth");
+    EXPECT_TRUE(w.sol.GetObjectFlags(earth) & CS_FALSEPOS);
+    const double share = w.mMoon / (w.mEarth + w.mMoon);
+    auto bary = [&](double t) { return w.earth->Pos(t) + w.moon->Pos(t) * share; };
+    const double t = kMjd + 3.3;
+    EXPECT_CLOSE(w.sol.GetEphemBaryPos(earth, t), bary(t), 0, 1e-13);
+    // An interpolation refilled at t passes through the barycentre there.
+    VECTOR3 p, v;
+    ASSERT_TRUE(w.sol.GetIpPosVel(earth, t, &p, &v));
+    EXPECT_CLOSE(p, bary(t), 0, 1e-12);
 }
 
 // ---- analysis -------------------------------------------------------------------------------

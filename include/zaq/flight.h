@@ -72,6 +72,7 @@ constexpr int EVENT_INRANGE = 0x20000;  ///< silent in steps that start beyond t
 constexpr int MNR_IGNITION = 0x100;  ///< at ignition, before the engine is loaded
 constexpr int MNR_SHUTDOWN = 0x200;  ///< after shutdown
 constexpr int MNR_STARTED = 0x400;   ///< after ignition, once the cut-off date is known
+constexpr int MNR_MISSED = 0x800;    ///< before a shutdown that comes after the cut-off date
 
 /// A geometric condition watched on one vessel during forward steps. When it is met inside a
 /// step the callback runs; inside it GetStateVectors gives the state at the condition on the
@@ -508,6 +509,8 @@ private:
     double ScheduleManeuvers(double days);
     /// True, with a report under func, while a callback of this scenario runs.
     bool InsideCallback(const char* func);
+    /// True, with a report under func naming what, when x is not a finite number.
+    bool NonFinite(double x, const char* func, const char* what);
 
     CSol* pSol;
     cfVessel** pVessel;
