@@ -23,6 +23,7 @@ constexpr int kCapG = 30, kPassesG = 32;
 constexpr int kCapPN = 30, kPassesPN = 32;
 constexpr int kCapUB = 40, kPassesUB = 42;
 constexpr int kCapUN = 30, kPassesUN = 32;
+constexpr int kRefineSteps = 4;
 
 // The pass count n of a solver whose cap is `cap`: negated when above the cap.
 inline int PassResult(int n, int cap) {
@@ -428,6 +429,42 @@ int LambertUN(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, double*
     *pz = z;
     WriteUniversal(r1v, r2v, e, A, u.y, mu, vel1, vel2);
     return PassResult(n, kCapUN);
+}
+
+// ---- refinement --------------------------------------------------------------------------------
+// The solvers stop when the flight time is right to about 1e-9 (1e-6 for the universal-variable
+// ones): their velocities are right to about that much. Newton steps on the universal-variable
+// time equation, started from the solution's own z, take it to the precision of the arithmetic;
+// the Stumpff series keep the time equation well conditioned near the parabola. The solution's
+// universal anomaly follows from both ends: chi = sigma2 - sigma1 + alpha sqrt(mu) t with
+// sigma = r.v/sqrt(mu) and alpha = 1/a, and z = alpha chi^2.
+int LambertRefine(VECTOR3 r1v, VECTOR3 r2v, double t, double dir, double mu, VECTOR3* vel1,
+                  VECTOR3* vel2) {
+    Ends e;
+    if (!vel1 || !vel2 || !TimeAndMuValid(t, mu) || !MakeEnds(r1v, r2v, &e))
+        return kLambertDegenerate;
+    const double A = std::copysign(std::sqrt(e.r1 * e.r2 * (1 + e.c)), dir);
+    if (A == 0 || !(dir > 0 || dir < 0)) return kLambertDegenerate;
+    const double sqmu = std::sqrt(mu), isqmu = 1 / sqmu, rsum = e.r1 + e.r2;
+    const double alpha = 2 / e.r1 - dotp(*vel1, *vel1) / mu;
+    const double chi = (dotp(r2v, *vel2) - dotp(r1v, *vel1)) * isqmu + alpha * sqmu * t;
+    double z = alpha * chi * chi;
+    if (!std::isfinite(z)) return kLambertDegenerate;
+    UVPass u{};
+    int n = 0;
+    for (; n < kRefineSteps; ++n) {
+        UniversalPass(z, rsum, A, isqmu, true, &u);
+        if (!(u.y > 0) || !(u.dtdz != 0) || !std::isfinite(u.t)) return kLambertDegenerate;
+        const double dz = (t - u.t) / u.dtdz;
+        z += dz;
+        // Newton's error squares with each step: after one of 1e-10 the next would be below the
+        // rounding of the time equation.
+        if (std::fabs(dz) <= 1e-10 * std::fmax(1.0, std::fabs(z))) break;
+    }
+    UniversalPass(z, rsum, A, isqmu, false, &u);
+    if (!(u.y > 0)) return kLambertDegenerate;
+    WriteUniversal(r1v, r2v, e, A, u.y, mu, vel1, vel2);
+    return n < kRefineSteps ? n + 1 : -n;
 }
 
 // ---- one call for all four ----------------------------------------------------------------------

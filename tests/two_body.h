@@ -106,4 +106,44 @@ inline TwoBodyState FlyTwoBody(const VECTOR3& r0, const VECTOR3& v0, double dt, 
     return s;
 }
 
+/// The velocities at both ends of the direct transfer from r1 to r2 in t about mu (dir > 0 the
+/// short way), in long double: bisection on the universal variable z, along which the flight
+/// time grows, down to the last place of a long double. False when no z in the bracket fits.
+inline bool RefLambert(const VECTOR3& r1, const VECTOR3& r2, double t, double dir, double mu,
+                       VECTOR3* v1, VECTOR3* v2) {
+    typedef long double ld;
+    const ld R1 = std::sqrt((ld)r1.x * r1.x + (ld)r1.y * r1.y + (ld)r1.z * r1.z);
+    const ld R2 = std::sqrt((ld)r2.x * r2.x + (ld)r2.y * r2.y + (ld)r2.z * r2.z);
+    const ld c = ((ld)r1.x * r2.x + (ld)r1.y * r2.y + (ld)r1.z * r2.z) / (R1 * R2);
+    const ld A = std::copysign(std::sqrt(R1 * R2 * (1 + c)), (ld)dir), sqmu = std::sqrt((ld)mu);
+    auto y = [&](ld z) {
+        ld C, S;
+        RefStumpff(z, &C, &S);
+        return R1 + R2 + A * (z * S - 1) / std::sqrt(C);
+    };
+    auto time = [&](ld z) {  // -1 where y < 0: shorter than any flight
+        ld C, S;
+        RefStumpff(z, &C, &S);
+        const ld Y = y(z);
+        if (Y < 0) return ld(-1);
+        const ld x = std::sqrt(Y / C);
+        return (x * x * x * S + A * std::sqrt(Y)) / sqmu;
+    };
+    // Below -2000 the two terms of t cancel away; the time grows without bound toward 4 pi^2.
+    ld lo = -2000, hi = 4 * M_PIl * M_PIl * (1 - 1e-7L);
+    if (!(time(lo) < t && time(hi) > t)) return false;
+    for (ld mid = 0.5L * (lo + hi); mid > lo && mid < hi; mid = 0.5L * (lo + hi))
+        (time(mid) < t ? lo : hi) = mid;
+    const ld Y = y(lo), f = 1 - Y / R1, g = A * std::sqrt(Y / mu), gd = 1 - Y / R2;
+    const ld a[3] = {r1.x, r1.y, r1.z}, b[3] = {r2.x, r2.y, r2.z};
+    double out1[3], out2[3];
+    for (int i = 0; i < 3; ++i) {
+        out1[i] = (double)((b[i] - f * a[i]) / g);
+        out2[i] = (double)((gd * b[i] - a[i]) / g);
+    }
+    *v1 = {out1[0], out1[1], out1[2]};
+    *v2 = {out2[0], out2[1], out2[2]};
+    return true;
+}
+
 }  // namespace zaq::test

@@ -44,6 +44,14 @@ int LambertUB(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, double* z
 int LambertUN(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, double* z, VECTOR3* vel1,
               VECTOR3* vel2);
 
+/// Takes a solution another solver found (vel1, vel2 at both ends, in/out) to the precision of
+/// double arithmetic with Newton steps on the universal-variable flight-time equation, and writes
+/// both velocities again. Returns the steps taken (1 to 4); negated when the last step still
+/// moved; kLambertDegenerate (nothing written) for degenerate input, a null velocity or a start
+/// that is no transfer. The solvers above stay as they are: this is the caller's choice.
+int LambertRefine(VECTOR3 r1, VECTOR3 r2, double t, double dir, double mu, VECTOR3* vel1,
+                  VECTOR3* vel2);
+
 /// The four solvers behind one call, for callers that let the user or a table choose.
 enum class LambertSolver { G, PN, UB, UN };
 
