@@ -21,6 +21,9 @@ using zaq::flight::kSameDate;
 namespace {
 
 constexpr int kMaxVessels = 64;
+// The clock's range, days either side of MJD 0: there a double of seconds since the start still
+// resolves a tenth of a second.
+constexpr double kMaxMJD = 1e9;
 
 }  // namespace
 
@@ -204,15 +207,23 @@ int CFlight::AutoLoadScenario(int type) {
 // ---- clock -------------------------------------------------------------------------------------
 
 // A date or span that is not a finite number would leave the clock, and every state integrated
-// from it, not a number: it is refused with a report under func.
-bool CFlight::NonFinite(double x, const char* func, const char* what) {
-    if (std::isfinite(x)) return false;
-    ZAQ_ERROR_THIS(func, "%s is not a finite number", what);
-    return true;
+// from it, not a number; a date beyond a few million years would leave the clock unable to
+// resolve a step (seconds since the start, in a double), so that Goto could never arrive. Both
+// are refused with a report under func.
+bool CFlight::BadDate(double mjd, const char* func) {
+    if (!std::isfinite(mjd)) {
+        ZAQ_ERROR_THIS(func, "MJD is not a finite number");
+        return true;
+    }
+    if (std::fabs(mjd) > kMaxMJD) {
+        ZAQ_ERROR_THIS(func, "MJD %g lies outside the clock's range (%g days)", mjd, kMaxMJD);
+        return true;
+    }
+    return false;
 }
 
 bool CFlight::SetStartMJD(double mjd) {
-    if (NonFinite(mjd, "CFlight::SetStartMJD", "MJD")) return false;
+    if (BadDate(mjd, "CFlight::SetStartMJD")) return false;
     fStartMJD = mjd;
     fTime = 0;
     fLastDT = 0;
@@ -222,7 +233,7 @@ bool CFlight::SetStartMJD(double mjd) {
 }
 
 void CFlight::SetCurrentMJD(double mjd) {
-    if (NonFinite(mjd, "CFlight::SetCurrentMJD", "MJD")) return;
+    if (BadDate(mjd, "CFlight::SetCurrentMJD")) return;
     fTime = (mjd - fStartMJD) * kSecondsPerDay;
     // The bodies' states are those of the old date: the next step rebuilds them at the new one.
     bFirstStep = true;
@@ -241,6 +252,14 @@ double CFlight::GetNextdT() {
         const cfVessel* v = pVessel[i];
         if (v->GetState() == 1) {
             integrated = true;
+            // A vessel whose error is not a number (its state is not finite) refuses every step:
+            // no proposal would get past it.
+            if (std::isnan(v->GetTruncation())) {
+                otk::LogErr(ErrorLog, "CFlight::GetNextdT() Vessel 0x%llX has no finite state",
+                            zaq::Addr(v));
+                nAbort = -1;
+                return 0;
+            }
             if (v->GetTruncation() > e) e = v->GetTruncation();
         } else if (v->GetState() == 2) {
             const double left = v->GetStabilizationEnd() - GetMJD();
@@ -280,7 +299,11 @@ double CFlight::Step(double dt) {
         ZAQ_ERROR_THIS("CFlight::Step", "dT is Zero");
         return 0;
     }
-    if (NonFinite(dt, "CFlight::Step", "dT")) return 0;
+    if (!std::isfinite(dt)) {
+        ZAQ_ERROR_THIS("CFlight::Step", "dT is not a finite number");
+        return 0;
+    }
+    if (BadDate(GetMJD() + dt / kSecondsPerDay, "CFlight::Step")) return 0;
     fDirection = dt > 0 ? 1.0 : -1.0;
     double days = dt / kSecondsPerDay;
     bool cut = false;
@@ -321,7 +344,7 @@ double CFlight::Step(double dt) {
 
 int CFlight::Goto(double mjd) {
     if (InsideCallback("CFlight::Goto")) return -1;
-    if (NonFinite(mjd, "CFlight::Goto", "MJD")) return -1;
+    if (BadDate(mjd, "CFlight::Goto")) return -1;
     // A code left by a step made outside Goto (a refused step, a failed ephemeris) belongs to
     // that step: this run starts clean.
     nAbort = 0;

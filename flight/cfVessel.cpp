@@ -613,6 +613,17 @@ int cfVessel::Stabilize() {
         if (t < 0 && forward) t += period;
         if (t > 0 && !forward) t -= period;
     }
+    // A vessel that falls straight at the centre (no angular momentum) has no conic to ride,
+    // nor has one whose state is not a number: rather than carry it along a state that is not a
+    // number, it is disabled and reported.
+    VECTOR3 p, v;
+    if (std::isfinite(t)) pOrbit->PosVelByMJD(mjd + t / kSecondsPerDay, &p, &v);
+    if (!std::isfinite(t) || !std::isfinite(dotp(p, p) + dotp(v, v))) {
+        otk::LogErr(ErrorLog,
+                    "Can't stabilize: no conic through the centre region, vessel disabled");
+        nState = 0;
+        return -1;
+    }
     fStabEnd = mjd + t / kSecondsPerDay;
     nState = 2;
     return 0;

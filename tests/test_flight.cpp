@@ -370,6 +370,12 @@ TEST_F(Flight, VesselDeepInsideABodyRidesAConic) {
     EXPECT_NEAR(Length(v->GetPosition()), Length(r), 1.0);
     EXPECT_CLOSE(dotp(v->GetVelocity(), v->GetVelocity()) / 2 - mu / Length(v->GetPosition()),
                  dotp(w, w) / 2 - mu / Length(r), 0, 1e-9);
+    // Falling straight at the centre there is no conic to ride: the vessel is disabled and
+    // reported, its state kept.
+    cfVessel* fall = f.CreateVessel(f.GetEarthId(), r, {0, 0, 0}, 1);
+    EXPECT_TRUE(Logged(CaptureErrorLog([&] { f.Step(10); }), "Can't stabilize"));
+    EXPECT_EQ(fall->GetState(), 0);
+    EXPECT_EQ(fall->GetPosition().x, r.x);
 }
 
 TEST_F(Flight, VesselsAndBodiesDoNotDependOnWhoReadsTheBodies) {
@@ -419,10 +425,19 @@ TEST_F(Flight, RefusedRequestsLeaveClockAndTablesAsTheyWere) {
         {"dT is not a finite number", [&] { return f.Step(-INFINITY); }, 0},
         {"MJD is not a finite number", [&] { return f.SetStartMJD(NAN); }, 0},
         {"MJD is not a finite number", [&] { return f.SetCurrentMJD(INFINITY), 0.0; }, 0},
+        {"lies outside the clock's range", [&] { return f.SetCurrentMJD(-1e300), 0.0; }, 0},
         {"Failed to create a vessel", [&] { return f.CreateVessel((VESSEL*)nullptr) != nullptr; },
          0},
         {"Vessel's reference doesn't exist in CFlight",
          [&] { return f.CreateVessel(&mars) != nullptr; }, 0},
+        {"has no finite state",  // a vessel the caller gave no number blocks every step
+         [&] {
+             cfVessel* bad = f.CreateVessel(f.GetEarthId(), {7e6, 0, 0}, {NAN, 0, 0}, 1);
+             const int rc = f.Goto(mjd + 0.01);
+             f.DeleteVessel(bad);
+             return rc;
+         },
+         -1},
     };
     for (const auto& c : refused) {
         EXPECT_TRUE(

@@ -509,8 +509,9 @@ private:
     double ScheduleManeuvers(double days);
     /// True, with a report under func, while a callback of this scenario runs.
     bool InsideCallback(const char* func);
-    /// True, with a report under func naming what, when x is not a finite number.
-    bool NonFinite(double x, const char* func, const char* what);
+    /// True, with a report under func, for a date that is not a finite number or lies beyond the
+    /// clock's range.
+    bool BadDate(double mjd, const char* func);
 
     CSol* pSol;
     cfVessel** pVessel;
