@@ -75,7 +75,8 @@ void RegisterEphem(CLI::App& app, Options& opts) {
     cmd->add_option("--date", r.mjd,
                     "Date: an MJD (TT) or UTC calendar text YYYY-MM-DD[THH:MM[:SS]] "
                     "(default: now)")
-        ->transform(Date(kCommand));
+        ->transform(Date(kCommand))
+        ->type_name("DATE");
     cmd->add_option("--ref", r.ref, "Reference body (default: the body's parent, a base's body)")
         ->check(Name(kCommand, "--ref"));
     cmd->add_flag("--json", args->json, "Print the state as one JSON object");

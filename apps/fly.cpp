@@ -207,7 +207,8 @@ void RegisterFly(CLI::App& app, Options& opts) {
         ->transform(Number(kCommand, "--inc", 0, 180));
     cmd->add_option("--start", r.start,
                     "Start: an MJD (TT) or UTC YYYY-MM-DD[THH:MM[:SS]] (default: now)")
-        ->transform(Date(kCommand));
+        ->transform(Date(kCommand))
+        ->type_name("DATE");
     cmd->add_option("--days", args->days, "Length of the flight (days)")
         ->required()
         ->transform(Number(kCommand, "--days", plan::kFlyDurationRange[0] / kSecondsPerDay,

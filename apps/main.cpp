@@ -60,12 +60,14 @@ int main(int argc, char** argv) {
     zaq::app::Options opts;
     app.add_option("--root", opts.root,
                    "Directory holding Config/ (default: $ZAQ_ROOT, else the installed data, else "
-                   "the source tree's data/)");
+                   "the source tree's data/)")
+        ->type_name("DIR");
     app.add_option("--log", opts.log,
                    "Keep the library's error log (ZAQ-SDK_Err.html) in FILE. Without it the log "
                    "goes to the run's scratch directory under $TMPDIR (zaq-XXXXXX), which is "
                    "removed when the command ends, or kept with the log alone when a failure's "
-                   "message names the log");
+                   "message names the log")
+        ->type_name("FILE");
     zaq::app::Register(app, opts);
     try {
         app.parse(argc, argv);

@@ -39,7 +39,7 @@ CLI::Validator Date(const char* command, std::string* typed) {
             text = Exact(mjd);
             return std::string();
         },
-        "DATE");
+        "");
 }
 
 CLI::Validator Number(const char* command, const char* option, double lo, double hi) {
@@ -57,7 +57,7 @@ CLI::Validator Number(const char* command, const char* option, double lo, double
             text = Exact(v);
             return std::string();
         },
-        "NUMBER");
+        "");
 }
 
 CLI::Validator Count(const char* command, const char* option, int lo, int hi) {
@@ -74,7 +74,7 @@ CLI::Validator Count(const char* command, const char* option, int lo, int hi) {
             }
             return std::string();
         },
-        "INT");
+        "");
 }
 
 CLI::Validator Name(const char* command, const char* what) {
@@ -85,7 +85,7 @@ CLI::Validator Name(const char* command, const char* what) {
             throw Refused(command, std::string(what) + " " + Quoted(text) + " holds a " +
                                        (lineBreak ? "line break" : "control character"));
         },
-        "NAME");
+        "");
 }
 
 CLI::Validator Solver(const char* command) {
@@ -98,7 +98,7 @@ CLI::Validator Solver(const char* command) {
             text = std::to_string(static_cast<int>(solver));
             return std::string();
         },
-        "SOLVER");
+        "");
 }
 
 }  // namespace zaq::app

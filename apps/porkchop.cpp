@@ -270,7 +270,8 @@ void RegisterPorkchop(CLI::App& app, Options& opts) {
                     "First and last departure date: MJDs (TT) or UTC YYYY-MM-DD[THH:MM[:SS]]")
         ->expected(2)
         ->required()
-        ->transform(Date(kCommand));
+        ->transform(Date(kCommand))
+        ->type_name("DATE");
     cmd->add_option("--tof-range", args->tofRange, "Shortest and longest time of flight (days)")
         ->expected(2)
         ->required()
@@ -278,7 +279,8 @@ void RegisterPorkchop(CLI::App& app, Options& opts) {
     cmd->add_option("--grid", r.grid, "Cells along each axis (default 41)")
         ->check(Count(kCommand, "--grid", plan::kGridRange[0], plan::kGridRange[1]));
     cmd->add_option("--solver", r.solver, "Lambert solver: G, PN, UB or UN (default UN)")
-        ->transform(Solver(kCommand));
+        ->transform(Solver(kCommand))
+        ->type_name("SOLVER");
     cmd->add_option("--way", args->way,
                     "Transfer type: short (type I, angle below 180 deg), long (type II) or both "
                     "(default both; short with solver G)")
@@ -288,7 +290,7 @@ void RegisterPorkchop(CLI::App& app, Options& opts) {
                 throw Refused(kCommand,
                               "--way must be short, long or both, not '" + plan::Shown(way) + "'");
             },
-            "WAY"));
+            ""));
     cmd->add_flag("--long", args->longWay, "The long way only: the same as --way long");
     cmd->add_option("--out", args->out,
                     "Output prefix: PREFIX.csv and PREFIX.png (default porkchop-FROM-TO)")

@@ -319,15 +319,18 @@ void RegisterTransfer(CLI::App& app, Options& opts) {
                     "Departure date: an MJD (TT) or UTC YYYY-MM-DD[THH:MM[:SS]]; for TO about "
                     "FROM the earliest ignition (five minutes later)")
         ->required()
-        ->transform(Date(kCommand, &args->departText));
+        ->transform(Date(kCommand, &args->departText))
+        ->type_name("DATE");
     cmd->add_option("--arrive", r.arrive, "Arrival date, as --depart")
         ->required()
-        ->transform(Date(kCommand, &args->arriveText));
+        ->transform(Date(kCommand, &args->arriveText))
+        ->type_name("DATE");
     cmd->add_option("--park-alt", args->parkAlt, "Parking-orbit altitude in km (default 300)")
         ->transform(Number(kCommand, "--park-alt", 0, plan::kMaxParkAltitude / 1e3));
     cmd->add_option("--solver", r.solver,
                     "Lambert solver: G, PN, UB or UN (default UN); TO about FROM always uses PN")
-        ->transform(Solver(kCommand));
+        ->transform(Solver(kCommand))
+        ->type_name("SOLVER");
     cmd->add_flag("--long", r.longWay, "Take the long way (transfer angle above 180 deg)");
     args->thrust =
         cmd->add_option("--thrust", args->engine.thrust, "Engine thrust in N, for the burn time")
