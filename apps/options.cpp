@@ -22,6 +22,12 @@ std::string Quoted(const std::string& text) {
     return "'" + plan::Shown(text) + "'";
 }
 
+[[noreturn]] void OutOfRange(const char* command, const char* option, double lo, double hi) {
+    char range[120];
+    std::snprintf(range, sizeof range, " must lie between %g and %g", lo, hi);
+    throw Refused(command, option + std::string(range));
+}
+
 }  // namespace
 
 CLI::Validator Date(const char* command, std::string* typed) {
@@ -49,11 +55,7 @@ CLI::Validator Number(const char* command, const char* option, double lo, double
             if (!ParseNumber(text, &v))
                 throw Refused(command,
                               std::string(option) + ": " + Quoted(text) + " is not a number");
-            if (!(v >= lo && v <= hi)) {
-                char range[120];
-                std::snprintf(range, sizeof range, " must lie between %g and %g", lo, hi);
-                throw Refused(command, option + std::string(range));
-            }
+            if (!(v >= lo && v <= hi)) OutOfRange(command, option, lo, hi);
             text = Exact(v);
             return std::string();
         },
@@ -67,11 +69,7 @@ CLI::Validator Count(const char* command, const char* option, int lo, int hi) {
             errno = 0;
             const long long n = std::strtoll(text.c_str(), &end, 0);
             if (text.empty() || *end != '\0' || errno == ERANGE) return std::string();
-            if (n < lo || n > hi) {
-                char range[120];
-                std::snprintf(range, sizeof range, " must lie between %d and %d", lo, hi);
-                throw Refused(command, option + std::string(range));
-            }
+            if (n < lo || n > hi) OutOfRange(command, option, lo, hi);
             return std::string();
         },
         "");
@@ -86,6 +84,14 @@ CLI::Validator Name(const char* command, const char* what) {
                                        (lineBreak ? "line break" : "control character"));
         },
         "");
+}
+
+void AddBodies(CLI::App* cmd, const char* command, std::string* from, std::string* to,
+               const char* toHelp) {
+    cmd->add_option("FROM", *from, "Departure body, e.g. Earth")
+        ->required()
+        ->check(Name(command, "FROM"));
+    cmd->add_option("TO", *to, toHelp)->required()->check(Name(command, "TO"));
 }
 
 CLI::Validator Solver(const char* command) {

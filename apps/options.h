@@ -26,6 +26,9 @@ CLI::Validator Count(const char* command, const char* option, int lo, int hi);
 /// A name (of a body, a file) without control characters, which would reach file names and
 /// messages; `what` names the argument in the refusal.
 CLI::Validator Name(const char* command, const char* what);
+/// The positional arguments FROM and TO of a transfer between two bodies.
+void AddBodies(CLI::App* cmd, const char* command, std::string* from, std::string* to,
+               const char* toHelp);
 /// A Lambert solver, "G", "PN", "UB" or "UN" in any case, given to an otk::LambertSolver option.
 CLI::Validator Solver(const char* command);
 

@@ -260,12 +260,7 @@ void RegisterPorkchop(CLI::App& app, Options& opts) {
         "A departure-date x time-of-flight grid of Lambert transfers from FROM to TO: C3 and "
         "arrival v-inf as CSV (empty numbers where the solver did not converge; with both ways "
         "each cell holds the lower C3) and a C3 contour plot as PNG (with gnuplot)");
-    cmd->add_option("FROM", r.from, "Departure body, e.g. Earth")
-        ->required()
-        ->check(Name(kCommand, "FROM"));
-    cmd->add_option("TO", r.to, "Destination body about the same body, e.g. Mars")
-        ->required()
-        ->check(Name(kCommand, "TO"));
+    AddBodies(cmd, kCommand, &r.from, &r.to, "Destination body about the same body, e.g. Mars");
     cmd->add_option("--depart-range", args->departRange,
                     "First and last departure date: MJDs (TT) or UTC YYYY-MM-DD[THH:MM[:SS]]")
         ->expected(2)

@@ -309,12 +309,7 @@ void RegisterTransfer(CLI::App& app, Options& opts) {
         "Plan a transfer: the Lambert arc from FROM to TO about the body both move about, and "
         "the departure burn from a circular parking orbit (for TO about FROM, e.g. Earth -> "
         "Moon: the least-dv ignition)");
-    cmd->add_option("FROM", r.from, "Departure body, e.g. Earth")
-        ->required()
-        ->check(Name(kCommand, "FROM"));
-    cmd->add_option("TO", r.to, "Destination body, e.g. Mars or Moon")
-        ->required()
-        ->check(Name(kCommand, "TO"));
+    AddBodies(cmd, kCommand, &r.from, &r.to, "Destination body, e.g. Mars or Moon");
     cmd->add_option("--depart", r.depart,
                     "Departure date: an MJD (TT) or UTC YYYY-MM-DD[THH:MM[:SS]]; for TO about "
                     "FROM the earliest ignition (five minutes later)")

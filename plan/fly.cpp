@@ -170,13 +170,7 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
     out.body = NameOf(handle);
     const char* name = out.body.c_str();
     std::unique_ptr<SolarModel> own;
-    if (!model) {
-        auto opened = SolarModel::Open();
-        if (!opened.ok()) return Error{opened.error()};
-        own = std::move(opened.value());
-        model = own.get();
-    }
-    auto setUp = model->SetUp();
+    auto setUp = SetUpModel(model, own);
     if (!setUp.ok()) return Error{setUp.error()};
     CSol& sol = *setUp.value();
     const int csid = sol.GetId(handle);

@@ -2,6 +2,7 @@
 // modules, the Lambert arc between two bodies and the least-dv ignition from a parking orbit.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -71,6 +72,10 @@ constexpr double kIgnitionDelay = 5.0 / 1440;
 Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& pair, COrbit& park,
                                 double impulsive, const VECTOR3& dv, const ProgressFn& progress,
                                 SolarModel* model);
+
+/// Sets up the caller's model, else one of its own over the data root (kept in own); model then
+/// points to the one set up.
+Result<CSol*> SetUpModel(SolarModel*& model, std::unique_ptr<SolarModel>& own);
 
 /// The exhaust velocity of a specific impulse (s), m/s.
 constexpr double kStandardGravity = 9.80665;

@@ -229,13 +229,7 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
                                 double impulsive, const VECTOR3& impulsiveDv,
                                 const ProgressFn& progress, SolarModel* model) {
     std::unique_ptr<SolarModel> own;
-    if (!model) {
-        auto opened = SolarModel::Open();
-        if (!opened.ok()) return Error{opened.error()};
-        own = std::move(opened.value());
-        model = own.get();
-    }
-    auto setUp = model->SetUp();
+    auto setUp = SetUpModel(model, own);
     if (!setUp.ok()) return Error{setUp.error() + SeeLog(model)};
     CSol& sol = *setUp.value();
     const Engine& engine = *request.engine;

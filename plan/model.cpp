@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "plan/internal.h"
 #include "zaq/foundation.h"
 #include "zaq/plan.h"
 #include "zaq/sol.h"
@@ -153,4 +154,17 @@ Result<void> SolarModel::TakeLog(const std::string& path) {
     return {};
 }
 
+namespace detail {
+
+Result<CSol*> SetUpModel(SolarModel*& model, std::unique_ptr<SolarModel>& own) {
+    if (!model) {
+        auto opened = SolarModel::Open();
+        if (!opened.ok()) return Error{opened.error()};
+        own = std::move(opened.value());
+        model = own.get();
+    }
+    return model->SetUp();
+}
+
+}  // namespace detail
 }  // namespace zaq::plan
