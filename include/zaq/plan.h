@@ -34,12 +34,13 @@ struct Error {
 template <class T>
 class Result {
 public:
-    Result(T value) : value_(std::move(value)) {}  // NOLINT: a value is a success
+    // Both implicit: a plan returns its value or an Error.
+    Result(T value) : value_(std::move(value)) {}
     Result(Error error) : error_(std::move(error.reason)) {}
     bool ok() const { return value_.has_value(); }
     const T& value() const& { return value_.value(); }
     T& value() & { return value_.value(); }
-    T&& value() && { return std::move(value_).value(); }
+    T value() && { return std::move(value_).value(); }
     /// The reason; empty when ok().
     const std::string& error() const { return error_; }
 
