@@ -83,12 +83,6 @@ double ParseDate(const std::string& text) {
     return ParseNumber(text, &mjd) ? mjd : std::nan("");
 }
 
-bool InEphemerisRange(double mjd) {
-    static const double first = hostsim::MjdFromUTC(1000, 1, 1);
-    static const double end = hostsim::MjdFromUTC(3001, 1, 1);
-    return mjd >= first && mjd < end;
-}
-
 bool ParseNumber(const std::string& text, double* value) {
     const char* c = text.c_str();
     const char* digits = c + (*c == '+' || *c == '-');
@@ -109,20 +103,6 @@ bool HasControlChars(const std::string& text) {
     for (unsigned char ch : text)
         if (ch < 0x20 || ch == 0x7F) return true;
     return false;
-}
-
-std::string Shown(const std::string& text) {
-    std::string shown;
-    for (unsigned char ch : text) {
-        if (ch < 0x20 || ch == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", ch);
-            shown += escaped;
-        } else {
-            shown += static_cast<char>(ch);
-        }
-    }
-    return shown;
 }
 
 bool IsFilePrefix(const std::string& prefix) {

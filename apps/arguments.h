@@ -10,15 +10,11 @@ namespace zaq::app {
 /// "YYYY-MM-DD[THH:MM[:SS[.fff]]]"; empty text is now. NaN when malformed or not an instant of
 /// UTC (second 60 exists only at the end of a day with a leap second).
 double ParseDate(const std::string& text);
-/// True when mjd lies within the built-in ephemerides: from 1000-01-01 to the end of 3000 (UTC).
-bool InEphemerisRange(double mjd);
 /// A plain decimal number as the whole text, with an optional sign and exponent ("300", "-1.5",
 /// "2e4"); false for anything else, hexadecimal, infinity and NaN included.
 bool ParseNumber(const std::string& text, double* value);
 /// True when text holds a control character (a byte below 0x20, or 0x7F).
 bool HasControlChars(const std::string& text);
-/// text with each control character written as \xHH, for echoing it in a message.
-std::string Shown(const std::string& text);
 /// True when an output prefix ends in a file name: "/" or "dir/" would write "/.csv", "."
 /// "..csv".
 bool IsFilePrefix(const std::string& prefix);

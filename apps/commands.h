@@ -1,22 +1,22 @@
-// Subcommands of the zaq tool.
+// Subcommands of the zaq tool: each reads its arguments, calls one plan of zaq::plan and reports.
 #pragma once
 
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <string>
 
+#include "zaq/plan.h"
+
 namespace zaq::app {
 
 struct Options {
-    std::string root;          ///< directory holding Config/; empty for DefaultRoot()
-    std::string startDir;      ///< where the tool was started; Run sets it before entering root
-    std::function<int()> run;  ///< the chosen subcommand's action
+    std::string root;      ///< directory holding Config/; empty for plan::DataRoot()
+    std::string log;       ///< where the library's log goes; empty: the scratch directory
+    std::string startDir;  ///< where the tool was started
+    std::function<int(plan::SolarModel&)> run;  ///< the chosen subcommand's action
 };
 
-/// The data directory when --root is not given: $ZAQ_ROOT when set, else the installed data
-/// directory found relative to the executable, else the source tree's data/.
-std::string DefaultRoot();
-/// A path the user gave, taken relative to where the tool was started (not to the data root).
+/// A path the user gave, taken relative to where the tool was started.
 std::string OutputPath(const Options& opts, const std::string& path);
 
 /// Adds every subcommand to the parser; each sets opts.run.
@@ -29,8 +29,8 @@ void RegisterTransfer(CLI::App& app, Options& opts);
 void RegisterPorkchop(CLI::App& app, Options& opts);
 /// zaq fly BODY --alt KM --inc DEG --days N [...].
 void RegisterFly(CLI::App& app, Options& opts);
-/// Remembers the start directory, enters the data root and runs the chosen subcommand; returns the
-/// exit code.
+/// Opens the solar-system model over the data root, gives it the library's log and runs the
+/// chosen subcommand; returns the exit code.
 int Run(Options& opts);
 
 }  // namespace zaq::app

@@ -4,17 +4,22 @@
 #include <memory>
 #include <string>
 
+#include "apps/arguments.h"
 #include "apps/commands.h"
 #include "apps/json.h"
-#include "apps/mission.h"
+#include "apps/options.h"
+#include "apps/output.h"
 #include "zaq/hostsim.h"
+#include "zaq/plan.h"
 #include "zaq/vector3.h"
 
 namespace zaq::app {
 namespace {
 
+constexpr const char* kCommand = "ephem";
+
 struct EphemArgs {
-    std::string body, ref, date;
+    plan::EphemerisRequest request;
     bool json = false;
 };
 
@@ -23,49 +28,29 @@ void PrintVector(const char* label, const VECTOR3& v, const char* unitName, int 
                 decimals, v.z, unitName);
 }
 
-int RunEphem(const EphemArgs& args) {
-    double mjd = 0;
-    if (!NameArgument("ephem", "BODY", args.body) || !NameArgument("ephem", "--ref", args.ref) ||
-        !DateArgument("ephem", args.date, &mjd))
-        return 2;
-    if (!hostsim::LoadSolarSystem(mjd)) {
-        std::fprintf(stderr, "zaq ephem: %s\n", hostsim::LastError().c_str());
-        return 1;
-    }
-    OBJHANDLE body = oapiGetObjectByName(args.body.c_str());
-    if (!body) {
-        std::fprintf(stderr, "zaq ephem: unknown body '%s'\n", args.body.c_str());
-        return 2;
-    }
-    OBJHANDLE ref =
-        args.ref.empty() ? DefaultReference(body) : oapiGetObjectByName(args.ref.c_str());
-    if (!ref) {
-        std::fprintf(stderr, "zaq ephem: unknown reference '%s'\n", args.ref.c_str());
-        return 2;
-    }
-    char refName[64];
-    oapiGetObjectName(ref, refName, sizeof refName);
-    if (ref == body) return Fail("ephem", "BODY and --ref are the same (%s)", refName);
-
-    VECTOR3 pos{}, vel{};
-    oapiGetRelativePos(body, ref, &pos);
-    oapiGetRelativeVel(body, ref, &vel);
-    pos = SwapYZ(pos) / 1e3;  // right-handed, km
-    vel = SwapYZ(vel) / 1e3;  // km/s
-    const std::string utc = hostsim::UTCText(mjd);
+int RunEphem(EphemArgs& args) {
+    plan::EphemerisRequest& r = args.request;
+    if (std::isnan(r.mjd)) r.mjd = ParseDate("");  // now
+    if (!r.ref.empty() && r.ref == r.body)
+        return Fail(kCommand, "BODY and --ref are the same (%s)", r.ref.c_str());
+    auto found = plan::Ephemeris(r);
+    if (!found.ok()) return Fail(kCommand, "%s", found.error().c_str());
+    const plan::State& s = found.value();
+    const VECTOR3 pos = s.position / 1e3, vel = s.velocity / 1e3;  // km, km/s
+    const std::string utc = hostsim::UTCText(s.mjd);
     if (args.json) {
-        const Json j = {{"body", args.body},
-                        {"ref", refName},
-                        {"mjd_tt", mjd},
+        const Json j = {{"body", r.body},
+                        {"ref", s.ref},
+                        {"mjd_tt", s.mjd},
                         {"utc", utc},
                         {"frame", "ecliptic and equinox of J2000, right-handed"},
                         {"position_km", {pos.x, pos.y, pos.z}},
                         {"velocity_km_s", {vel.x, vel.y, vel.z}},
                         {"distance_km", Length(pos)},
                         {"speed_km_s", Length(vel)}};
-        return PrintJson("ephem", j);
+        return PrintJson(kCommand, j);
     }
-    std::printf("%s relative to %s at MJD %.6f TT (%s UTC)\n", args.body.c_str(), refName, mjd,
+    std::printf("%s relative to %s at MJD %.6f TT (%s UTC)\n", r.body.c_str(), s.ref.c_str(), s.mjd,
                 utc.empty() ? "?" : utc.c_str());
     std::printf("frame: ecliptic and equinox of J2000, right-handed\n");
     PrintVector("position", pos, "km", 3);
@@ -79,18 +64,24 @@ int RunEphem(const EphemArgs& args) {
 
 void RegisterEphem(CLI::App& app, Options& opts) {
     auto args = std::make_shared<EphemArgs>();
+    plan::EphemerisRequest& r = args->request;
     CLI::App* cmd = app.add_subcommand(
         "ephem",
         "State of a body relative to a reference at a date: ecliptic and equinox of "
         "J2000, right-handed, km and km/s");
-    cmd->add_option("BODY", args->body, "Body (or base) name, e.g. Moon")->required();
-    cmd->add_option("--date", args->date,
+    cmd->add_option("BODY", r.body, "Body (or base) name, e.g. Moon")
+        ->required()
+        ->check(Name(kCommand, "BODY"));
+    cmd->add_option("--date", r.mjd,
                     "Date: an MJD (TT) or UTC calendar text YYYY-MM-DD[THH:MM[:SS]] "
-                    "(default: now)");
-    cmd->add_option("--ref", args->ref,
-                    "Reference body (default: the body's parent, a base's body)");
+                    "(default: now)")
+        ->transform(Date(kCommand))
+        ->type_name("DATE");
+    cmd->add_option("--ref", r.ref, "Reference body (default: the body's parent, a base's body)")
+        ->check(Name(kCommand, "--ref"));
     cmd->add_flag("--json", args->json, "Print the state as one JSON object");
-    cmd->callback([&opts, args] { opts.run = [args] { return RunEphem(*args); }; });
+    cmd->callback(
+        [&opts, args] { opts.run = [args](plan::SolarModel&) { return RunEphem(*args); }; });
 }
 
 }  // namespace zaq::app

@@ -3,10 +3,21 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 namespace zaq::app {
+
+int Fail(const char* command, const char* format, ...) {
+    std::fprintf(stderr, "zaq %s: ", command);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fprintf(stderr, "\n");
+    return 2;
+}
 
 bool OnPath(const char* name) {
     const char* path = std::getenv("PATH");

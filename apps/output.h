@@ -1,4 +1,5 @@
-// What the tool writes besides its text: plots rendered by gnuplot and progress on stderr.
+// What the tool writes besides its text: refusals and progress on stderr, plots rendered by
+// gnuplot.
 #pragma once
 
 #include <chrono>
@@ -7,6 +8,9 @@
 #include <string>
 
 namespace zaq::app {
+
+/// Writes "zaq COMMAND: <message>" as one line on stderr and returns exit code 2.
+int Fail(const char* command, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 /// True when `name` is an executable file in a directory of PATH.
 bool OnPath(const char* name);

@@ -5,116 +5,30 @@
 #include <memory>
 #include <string>
 
+#include "apps/arguments.h"
 #include "apps/commands.h"
 #include "apps/json.h"
-#include "apps/lunar.h"
-#include "apps/mission.h"
+#include "apps/options.h"
 #include "apps/output.h"
-#include "zaq/adaptors.h"
-#include "zaq/constants.h"
-#include "zaq/foundation.h"
-#include "zaq/hostsim.h"
-#include "zaq/lambert.h"
-#include "zaq/orbit.h"
+#include "zaq/plan.h"
 #include "zaq/vector3.h"
 
 namespace zaq::app {
 namespace {
 
 constexpr const char* kCommand = "transfer";
-constexpr double kStandardGravity = 9.80665;  // m/s^2, converts a specific impulse to m/s
-
-// What the options accept: a parking orbit above 0 km (and inside FROM's sphere of influence,
-// checked once the bodies are known), and an engine from a thruster of a milli-newton on a
-// one-kilogram probe to a heavy launcher, whose burn times stay finite and above 0.
-constexpr double kMaxParkAlt = 1e9;              // km
-constexpr double kThrustRange[2] = {1e-3, 1e9};  // N
-constexpr double kIspRange[2] = {1, 1e6};        // s
-constexpr double kMassRange[2] = {1, 1e10};      // kg
+using plan::DateText;
+using plan::ValueText;
 
 struct TransferArgs {
-    std::string from, to, depart, arrive, solver = "UN";
-    bool longWay = false, json = false;
-    std::string parkAlt = "300", thrust, isp, mass;  // km; N, s, kg of the engine, all or none
-    std::string periseleneAlt;                       // km; a finite burn to a moon of FROM
-    std::string plot;                                // PNG of the flown trajectory
+    plan::TransferRequest request;
+    std::string departText, arriveText;         // as typed
+    double parkAlt = 300, periseleneAlt = 100;  // km
+    plan::Engine engine;
+    CLI::Option *thrust = nullptr, *isp = nullptr, *mass = nullptr, *periselene = nullptr;
+    std::string plot;  // PNG of the flown trajectory
+    bool json = false;
 };
-
-struct Engine {
-    double thrust = 0, isp = 0, mass = 0;
-};
-
-// Everything the plan reports.
-struct Plan {
-    BodyPair pair;
-    LambertSolver solver = LambertSolver::UN;
-    bool longWay = false;
-    Arc arc;                // the Lambert arc (for a lunar plan: from the ignition point)
-    double parkRadius = 0;  // m
-    // Departure from a circular orbit about FROM's equator (two bodies about a common reference).
-    double ejectTrA = 0;  // rad
-    VECTOR3 ejectDv{}, ejectPos{};
-    VECTOR3 inclinedDv{};        // the burn from the least-inclined orbit holding the asymptote
-    double vinfDeclination = 0;  // of the departure excess velocity above FROM's equator (rad)
-    bool engine = false;
-    double burnTime = 0;  // s
-    // Departure to a body about FROM (the ignition search).
-    double ignition = 0;  // MJD
-    LunarBurn burn;       // with an engine: the finite burn, flown
-};
-
-// The circular parking orbit of radius r with angular momentum along normal.
-COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd) {
-    COrbit park;
-    park.CreateCircular(unit(otk::Perpendicular(normal)) * r, normal, mu, mjd);
-    return park;
-}
-
-// Two bodies about a common reference: the ejection onto the departure asymptote from a circular
-// orbit in FROM's equatorial plane.
-void PlanEjection(const Engine& engine, Plan& plan) {
-    const double mu = oapiGetMass(plan.pair.from) * kG;
-    const VECTOR3 axis = otk::RotationAxis(plan.pair.from);
-    COrbit park = ParkingOrbit(axis, plan.parkRadius, mu, plan.arc.depart), escape;
-    VECTOR3 vinf = plan.arc.vinfDepart;
-    plan.ejectTrA = EjectPosition(&park, vinf, mu, &plan.ejectDv, &escape);
-    plan.ejectPos = park.PosByTrA(plan.ejectTrA);
-    plan.vinfDeclination = M_PI / 2 - AngleBetween(vinf, axis);
-    // For comparison: the least-inclined parking orbit whose plane holds the asymptote (its
-    // inclination equals the declination), where the burn is tangential.
-    const VECTOR3 u = unit(vinf), across = axis - u * dotp(axis, u);
-    // An asymptote along the axis lies in every polar plane: any one will do.
-    const VECTOR3 normal = Length(across) > 1e-12 ? unit(across) : unit(otk::Perpendicular(u));
-    COrbit inclined = ParkingOrbit(normal, plan.parkRadius, mu, plan.arc.depart);
-    EjectPosition(&inclined, vinf, mu, &plan.inclinedDv, nullptr);
-    if (plan.engine)
-        plan.burnTime = otk::BurnTimeBydV(Length(plan.ejectDv), engine.mass, engine.thrust,
-                                          engine.thrust / (engine.isp * kStandardGravity));
-}
-
-// TO about FROM: the least-dv ignition from a circular orbit whose plane holds TO's arrival
-// position (and TO's motion there), then the arc from the ignition point.
-bool PlanIgnition(Plan& plan, double depart, double arrive) {
-    Arc& arc = plan.arc;
-    const double mu = plan.pair.mu;
-    StateAbout(plan.pair.to, plan.pair.from, arrive, &arc.r2, &arc.v2);
-    const VECTOR3 normal = unit(CrossProduct(arc.r2, arc.v2));
-    COrbit park = ParkingOrbit(normal, plan.parkRadius, mu, depart);
-    VECTOR3 dv{};
-    plan.ignition = LeastDvIgnition(park, arc.r2, depart, arrive, mu, &dv);
-    if (plan.ignition == 0) return false;
-    arc.depart = plan.ignition;
-    arc.arrive = arrive;
-    park.PosVelByMJD(plan.ignition, &arc.r1, &arc.v1);
-    arc.vDepart = arc.v1 + dv;
-    arc.vinfDepart = dv;  // the burn
-    // The arc flown to arrival gives the velocity there.
-    COrbit flown(arc.r1, arc.vDepart, mu, plan.ignition);
-    flown.PosVelByMJD(arrive, nullptr, &arc.vArrive);
-    arc.vinfArrive = arc.vArrive - arc.v2;
-    arc.c3 = dotp(arc.vDepart, arc.vDepart) - 2 * mu / Length(arc.r1);
-    return true;
-}
 
 std::string Km(double metres) {
     return ValueText(metres / 1e3, 4);
@@ -128,48 +42,61 @@ void PrintRow(const char* label, const std::string& value, const std::string& ex
                 extra.c_str());
 }
 
-void PrintTable(const Plan& p) {
-    const Arc& a = p.arc;
+// The finite burn's rows.
+void PrintBurn(const plan::LunarBurn& b) {
+    const double dv = Length(b.thrust);
+    std::printf("Finite burn of %s kN from %s t, flown with the Sun, Earth and Moon\n",
+                ValueText(b.thrustN / 1e3, 4).c_str(), ValueText(b.mass / 1e3, 4).c_str());
+    PrintRow("ignition", DateText(b.ignition), "MJD " + ValueText(b.ignition, -5));
+    PrintRow("cut-off", DateText(b.cutoff), "MJD " + ValueText(b.cutoff, -5));
+    PrintRow("burn delta-v", ValueText(dv / 1e3, 5) + " km/s",
+             "burn time " + ValueText(b.burnTime, 4) + " s");
+    PrintRow("gravity loss", ValueText(dv - b.impulsiveDv, 4) + " m/s",
+             "against the impulsive " + ValueText(b.impulsiveDv / 1e3, 5) + " km/s");
+    PrintRow("Moon's sphere", DateText(b.soiEntry), "MJD " + ValueText(b.soiEntry, -5));
+    PrintRow("periselene", ValueText(b.periseleneAltitude / 1e3, 4) + " km",
+             DateText(b.periselene) + " (" + std::to_string(b.flights) + " flights)");
+}
+
+void PrintTable(const plan::TransferPlan& p, bool engine) {
+    const plan::Arc& a = p.arc;
     const double tof = a.arrive - a.depart;
-    if (p.pair.lunar) {
+    if (p.lunar) {
         std::printf("%s -> %s about %s: least-dv ignition from a %s km circular orbit\n",
-                    p.pair.fromName.c_str(), p.pair.toName.c_str(), p.pair.refName.c_str(),
-                    Km(p.parkRadius - oapiGetSize(p.pair.from)).c_str());
+                    p.from.c_str(), p.to.c_str(), p.reference.c_str(),
+                    Km(p.parkRadius - p.fromRadius).c_str());
         PrintRow("ignition", DateText(p.ignition), "MJD " + ValueText(p.ignition, -5));
         PrintRow("delta-v", Km(Length(a.vinfDepart)) + " km/s", KmVector(a.vinfDepart) + " km/s");
     } else {
-        std::printf("%s -> %s about %s: Lambert %s%s, %s way\n", p.pair.fromName.c_str(),
-                    p.pair.toName.c_str(), p.pair.refName.c_str(), otk::LambertSolverName(p.solver),
+        std::printf("%s -> %s about %s: Lambert %s%s, %s way\n", p.from.c_str(), p.to.c_str(),
+                    p.reference.c_str(), otk::LambertSolverName(p.solver),
                     p.arc.refined ? " (refined by PN)" : "", p.longWay ? "long" : "short");
         PrintRow("departure", DateText(a.depart), "MJD " + ValueText(a.depart, -5));
     }
     PrintRow("arrival", DateText(a.arrive), "MJD " + ValueText(a.arrive, -5));
     PrintRow("time of flight", ValueText(tof, 4) + " days");
-    if (!p.pair.lunar) {
-        PrintRow("C3", ValueText(a.c3 / 1e6, 4) + " km^2/s^2");
+    PrintRow("C3", ValueText(a.c3 / 1e6, 4) + " km^2/s^2");
+    if (!p.lunar)
         PrintRow("v-inf departure", Km(Length(a.vinfDepart)) + " km/s",
                  KmVector(a.vinfDepart) + " km/s");
-    } else {
-        PrintRow("C3", ValueText(a.c3 / 1e6, 4) + " km^2/s^2");
-    }
-    PrintRow(p.pair.lunar ? "speed at arrival" : "v-inf arrival",
-             Km(Length(a.vinfArrive)) + " km/s",
-             KmVector(a.vinfArrive) + " km/s (relative to " + p.pair.toName + ")");
-    if (!p.pair.lunar) {
+    PrintRow(p.lunar ? "speed at arrival" : "v-inf arrival", Km(Length(a.vinfArrive)) + " km/s",
+             KmVector(a.vinfArrive) + " km/s (relative to " + p.to + ")");
+    if (!p.lunar) {
+        const plan::Ejection& e = p.ejection;
         std::printf("Ejection from a %s km circular orbit in %s's equatorial plane\n",
-                    Km(p.parkRadius - oapiGetSize(p.pair.from)).c_str(), p.pair.fromName.c_str());
-        PrintRow("v-inf declination", ValueText(p.vinfDeclination * 180 / M_PI, 4) + " deg");
-        PrintRow("burn true anomaly", ValueText(p.ejectTrA * 180 / M_PI, 4) + " deg",
-                 "at " + KmVector(p.ejectPos) + " km");
-        PrintRow("delta-v", Km(Length(p.ejectDv)) + " km/s", KmVector(p.ejectDv) + " km/s");
-        PrintRow("from inclined orbit", Km(Length(p.inclinedDv)) + " km/s",
-                 "(inclination " + ValueText(std::fabs(p.vinfDeclination) * 180 / M_PI, 4) +
+                    Km(p.parkRadius - p.fromRadius).c_str(), p.from.c_str());
+        PrintRow("v-inf declination", ValueText(e.vinfDeclination * 180 / M_PI, 4) + " deg");
+        PrintRow("burn true anomaly", ValueText(e.trueAnomaly * 180 / M_PI, 4) + " deg",
+                 "at " + KmVector(e.position) + " km");
+        PrintRow("delta-v", Km(Length(e.dv)) + " km/s", KmVector(e.dv) + " km/s");
+        PrintRow("from inclined orbit", Km(Length(e.inclinedDv)) + " km/s",
+                 "(inclination " + ValueText(std::fabs(e.vinfDeclination) * 180 / M_PI, 4) +
                      " deg, the asymptote in its plane)");
-        if (p.engine) PrintRow("burn time", ValueText(p.burnTime, 4) + " s");
+        if (engine) PrintRow("burn time", ValueText(e.burnTime, 4) + " s");
     }
-    if (p.pair.lunar && p.engine) PrintLunarBurn(p.burn, PrintRow);
+    if (p.burn) PrintBurn(*p.burn);
     std::printf("Frame: ecliptic and equinox of J2000, right-handed, about %s.\n",
-                p.pair.refName.c_str());
+                p.reference.c_str());
 }
 
 Json DateJson(double mjd) {
@@ -177,14 +104,14 @@ Json DateJson(double mjd) {
 }
 
 // The plan as one JSON object (numbers in SI units unless the name says otherwise).
-Json PlanJson(const Plan& p) {
-    const Arc& a = p.arc;
-    Json j = {{"from", p.pair.fromName},
-              {"to", p.pair.toName},
-              {"reference", p.pair.refName},
-              {"mu", p.pair.mu},
-              {"kind", p.pair.lunar ? "ignition" : "lambert"}};
-    if (!p.pair.lunar) {
+Json PlanJson(const plan::TransferPlan& p, bool engine) {
+    const plan::Arc& a = p.arc;
+    Json j = {{"from", p.from},
+              {"to", p.to},
+              {"reference", p.reference},
+              {"mu", p.mu},
+              {"kind", p.lunar ? "ignition" : "lambert"}};
+    if (!p.lunar) {
         j["solver"] = otk::LambertSolverName(p.solver);
         j["way"] = p.longWay ? "long" : "short";
         j["status"] = a.status;
@@ -194,7 +121,7 @@ Json PlanJson(const Plan& p) {
     j["arrive"] = DateJson(a.arrive);
     j["tof_days"] = a.arrive - a.depart;
     j["c3_km2_s2"] = a.c3 / 1e6;
-    if (!p.pair.lunar) {  // a lunar plan has the burn (dv) instead
+    if (!p.lunar) {  // a lunar plan has the burn (dv) instead
         j["vinf_depart_km_s"] = JsonVector(a.vinfDepart, 1e3);
         j["vinf_depart_mag_km_s"] = Length(a.vinfDepart) / 1e3;
     }
@@ -204,53 +131,62 @@ Json PlanJson(const Plan& p) {
                 {"v1_m_s", JsonVector(a.vDepart)},
                 {"r2_m", JsonVector(a.r2)},
                 {"v2_m_s", JsonVector(a.vArrive)}};
-    j["park_alt_km"] = (p.parkRadius - oapiGetSize(p.pair.from)) / 1e3;
-    if (p.pair.lunar) {
+    j["park_alt_km"] = (p.parkRadius - p.fromRadius) / 1e3;
+    if (p.lunar) {
         j["ignition"] = DateJson(p.ignition);
         j["dv_km_s"] = JsonVector(a.vinfDepart, 1e3);
         j["dv_mag_km_s"] = Length(a.vinfDepart) / 1e3;
     } else {
-        Json e = {{"true_anomaly_deg", p.ejectTrA * 180 / M_PI},
-                  {"position_m", JsonVector(p.ejectPos)},
-                  {"dv_km_s", JsonVector(p.ejectDv, 1e3)},
-                  {"dv_mag_km_s", Length(p.ejectDv) / 1e3},
-                  {"vinf_declination_deg", p.vinfDeclination * 180 / M_PI},
-                  {"dv_inclined_mag_km_s", Length(p.inclinedDv) / 1e3}};
-        if (p.engine) e["burn_time_s"] = p.burnTime;
-        j["ejection"] = e;
+        const plan::Ejection& e = p.ejection;
+        Json ej = {{"true_anomaly_deg", e.trueAnomaly * 180 / M_PI},
+                   {"position_m", JsonVector(e.position)},
+                   {"dv_km_s", JsonVector(e.dv, 1e3)},
+                   {"dv_mag_km_s", Length(e.dv) / 1e3},
+                   {"vinf_declination_deg", e.vinfDeclination * 180 / M_PI},
+                   {"dv_inclined_mag_km_s", Length(e.inclinedDv) / 1e3}};
+        if (engine) ej["burn_time_s"] = e.burnTime;
+        j["ejection"] = ej;
     }
-    if (p.pair.lunar && p.engine) AddLunarBurnJson(p.burn, j);
+    if (const auto& b = p.burn) {
+        const double dv = Length(b->thrust);
+        j["finite_burn"] = {{"dv_m_s", dv},
+                            {"burn_time_s", b->burnTime},
+                            {"gravity_loss_m_s", dv - b->impulsiveDv},
+                            {"ignition_mjd", b->ignition},
+                            {"cutoff_mjd", b->cutoff},
+                            {"thrust_vector_m_s", JsonVector(b->thrust)},
+                            {"ignition_position_m", JsonVector(b->r)},
+                            {"ignition_velocity_m_s", JsonVector(b->v)},
+                            {"thrust_n", b->thrustN},
+                            {"flow_kg_s", b->flow},
+                            {"mass_kg", b->mass}};
+        j["flown"] = {{"soi_entry_mjd", b->soiEntry},
+                      {"periselene_alt_km", b->periseleneAltitude / 1e3},
+                      {"periselene_mjd", b->periselene},
+                      {"flights", b->flights}};
+    }
     return j;
-}
-
-// FROM's sphere of influence about its parent (Laplace's radius a (m / M)^(2/5)) at mjd.
-double SphereOfInfluence(OBJHANDLE body, double mjd) {
-    OBJHANDLE parent = hostsim::GetParent(body);
-    VECTOR3 pos{}, vel{};
-    StateAbout(body, parent, mjd, &pos, &vel);
-    return Length(pos) * std::pow(oapiGetMass(body) / oapiGetMass(parent), 0.4);
 }
 
 // Draws the burn's track (kept by the plan) into png: about FROM and, beside it, about the Moon
 // near the periselene, both in the plane of the Moon's orbit at the periselene (not rotating),
-// with the Moon's path and its sphere of influence of radius soi (m). False with a one-line
-// reason.
-bool PlotLunarBurn(const std::string& png, const BodyPair& pair, const LunarBurn& b, double soi,
-                   std::string* why) {
+// with the Moon's path and its sphere of influence. False with a one-line reason.
+bool PlotLunarBurn(const std::string& png, const plan::TransferPlan& plan, std::string* why) {
+    const plan::LunarBurn& b = *plan.burn;
     if (b.track.size() < 2) {
         *why = "the flight was not kept";
         return false;
     }
     // The Moon at the periselene fixes the plane: x towards it, z along its orbit's normal.
-    const TrackPoint* peri = &b.track.front();
-    for (const TrackPoint& t : b.track)
+    const plan::TrackPoint* peri = &b.track.front();
+    for (const plan::TrackPoint& t : b.track)
         if (std::fabs(t.mjd - b.periselene) < std::fabs(peri->mjd - b.periselene)) peri = &t;
     const VECTOR3 X = unit(peri->moon), Z = unit(CrossProduct(b.track.front().moon, peri->moon)),
                   Y = CrossProduct(Z, X);
     // Every length in thousands of km.
     std::string s = "$track << EOD\n";
     char line[600];
-    for (const TrackPoint& t : b.track) {
+    for (const plan::TrackPoint& t : b.track) {
         const VECTOR3 near = t.vessel - t.moon;  // about the Moon
         std::snprintf(line, sizeof line, "%.4f %.4f %.4f %.4f %.4f %.4f\n", dotp(t.vessel, X) / 1e6,
                       dotp(t.vessel, Y) / 1e6, dotp(t.moon, X) / 1e6, dotp(t.moon, Y) / 1e6,
@@ -260,12 +196,13 @@ bool PlotLunarBurn(const std::string& png, const BodyPair& pair, const LunarBurn
     s += "EOD\n";
     const VECTOR3 p = peri->vessel - peri->moon;
     const double mx = Length(peri->moon) / 1e6, px = dotp(p, X) / 1e6, py = dotp(p, Y) / 1e6;
-    const double moonR = oapiGetSize(pair.to) / 1e6, earthR = oapiGetSize(pair.from) / 1e6;
+    const double moonR = plan.toRadius / 1e6, earthR = plan.fromRadius / 1e6;
+    const double soi = b.soiAtPeriselene;
     const std::string peLabel =
-        "periselene " + ValueText(b.periseleneAlt / 1e3, 4) + " km, " + DateText(b.periselene);
+        "periselene " + ValueText(b.periseleneAltitude / 1e3, 4) + " km, " + DateText(b.periselene);
     s += "set terminal pngcairo size 1500,700 font ',11'\nset output " + GnuplotQuoted(png) + "\n";
     s += "set multiplot layout 1,2 title " +
-         GnuplotQuoted(pair.fromName + " -> " + pair.toName + ": finite burn of " +
+         GnuplotQuoted(plan.from + " -> " + plan.to + ": finite burn of " +
                        ValueText(b.thrustN / 1e3, 4) + " kN from " + ValueText(b.mass / 1e3, 4) +
                        " t, flown; in the plane of the Moon's orbit at the periselene (not "
                        "rotating, x towards the Moon then)") +
@@ -279,111 +216,66 @@ bool PlotLunarBurn(const std::string& png, const BodyPair& pair, const LunarBurn
                   "set label 2 %s at 0,0 center offset 0,-1.2\n"
                   "plot %.6f*cos(t), %.6f*sin(t) with filledcurves lc rgb '#4a7ebb' notitle, "
                   "%.4f+%.4f*cos(t), %.4f*sin(t) with lines dt 2 lc rgb '#555555' title %s, ",
-                  GnuplotQuoted("about " + pair.fromName).c_str(),
-                  GnuplotQuoted(pair.toName + " at the periselene").c_str(), mx,
-                  GnuplotQuoted(pair.fromName).c_str(), earthR, earthR, mx, soi / 1e6, soi / 1e6,
-                  GnuplotQuoted(pair.toName + "'s sphere of influence").c_str());
+                  GnuplotQuoted("about " + plan.from).c_str(),
+                  GnuplotQuoted(plan.to + " at the periselene").c_str(), mx,
+                  GnuplotQuoted(plan.from).c_str(), earthR, earthR, mx, soi / 1e6, soi / 1e6,
+                  GnuplotQuoted(plan.to + "'s sphere of influence").c_str());
     s += line;
     s += "$track using 3:4 with lines lw 2 lc rgb '#999999' title " +
-         GnuplotQuoted(pair.toName + "'s path") +
+         GnuplotQuoted(plan.to + "'s path") +
          ", $track using 1:2 with lines lw 1.5 lc rgb '#1f77b4' title 'flown trajectory'\n";
     // About the Moon near the periselene.
-    const double span = std::fmax(8 * (moonR + b.periseleneAlt / 1e6), 12);
+    const double span = std::fmax(8 * (moonR + b.periseleneAltitude / 1e6), 12);
     std::snprintf(line, sizeof line,
                   "unset label\nset title %s\nset xrange [%.4f:%.4f]\nset yrange [%.4f:%.4f]\n"
                   "set label 1 %s at %.6f,%.6f center point pt 7 ps 1.2 lc rgb '#d62728' "
                   "offset 0,-1.5\n"
                   "plot %.6f*cos(t), %.6f*sin(t) with filledcurves lc rgb '#bbbbbb' title %s, ",
-                  GnuplotQuoted("about " + pair.toName + " near the periselene").c_str(), -span,
-                  span, -span, span, GnuplotQuoted(peLabel).c_str(), px, py, moonR, moonR,
-                  GnuplotQuoted(pair.toName).c_str());
+                  GnuplotQuoted("about " + plan.to + " near the periselene").c_str(), -span, span,
+                  -span, span, GnuplotQuoted(peLabel).c_str(), px, py, moonR, moonR,
+                  GnuplotQuoted(plan.to).c_str());
     s += line;
     s += "$track using 5:6 with lines lw 1.5 lc rgb '#1f77b4' title 'flown trajectory'\n"
          "unset multiplot\n";
     return RunGnuplot(s, why);
 }
 
-int RunTransfer(const TransferArgs& args, const Options& opts) {
-    double depart = 0, arrive = 0, parkAlt = 0;
-    Engine engine;
-    if (!NameArgument(kCommand, "FROM", args.from) || !NameArgument(kCommand, "TO", args.to) ||
-        !DateArgument(kCommand, args.depart, &depart) ||
-        !DateArgument(kCommand, args.arrive, &arrive) ||
-        !NumberArgument(kCommand, "--park-alt", args.parkAlt, 0, kMaxParkAlt, &parkAlt) ||
-        !NumberArgument(kCommand, "--thrust", args.thrust, kThrustRange[0], kThrustRange[1],
-                        &engine.thrust) ||
-        !NumberArgument(kCommand, "--isp", args.isp, kIspRange[0], kIspRange[1], &engine.isp) ||
-        !NumberArgument(kCommand, "--mass", args.mass, kMassRange[0], kMassRange[1],
-                        &engine.mass) ||
-        !NameArgument(kCommand, "--plot", args.plot))
-        return 2;
-    // gnuplot reads its script line by line: a line break in the path is refused above.
+int RunTransfer(TransferArgs& args, const Options& opts, plan::SolarModel& model) {
+    // gnuplot reads its script line by line: a line break in the path is refused by Name.
     if (!args.plot.empty() && !IsFilePrefix(args.plot))
         return Fail(kCommand, "--plot '%s' names a directory, not a file", args.plot.c_str());
-    if (!(arrive > depart))
+    plan::TransferRequest& r = args.request;
+    if (!(r.arrive > r.depart))
         return Fail(kCommand, "the arrival (%s) must come after the departure (%s)",
-                    args.arrive.c_str(), args.depart.c_str());
-    Plan plan;
-    if (!SolverArgument(kCommand, args.solver, args.longWay, &plan.solver)) return 2;
-    if (!(parkAlt > 0)) return Fail(kCommand, "the parking-orbit altitude must be above 0 km");
-    double periseleneAlt = 100;  // km
-    if (!NumberArgument(kCommand, "--periselene-alt", args.periseleneAlt, 0, kMaxPeriseleneAlt,
-                        &periseleneAlt))
-        return 2;
-    if (!(periseleneAlt > 0)) return Fail(kCommand, "the periselene altitude must be above 0 km");
-    const int engineParts = !args.thrust.empty() + !args.isp.empty() + !args.mass.empty();
-    plan.engine = engineParts == 3;
-    if (engineParts != 0 && !plan.engine)
+                    args.arriveText.c_str(), args.departText.c_str());
+    const int engineParts = !!args.thrust->count() + !!args.isp->count() + !!args.mass->count();
+    if (engineParts != 0 && engineParts != 3)
         return Fail(kCommand, "an engine needs --thrust, --isp and --mass, all above 0");
-    plan.longWay = args.longWay;
-
-    if (!hostsim::LoadSolarSystem(depart)) {
-        std::fprintf(stderr, "zaq transfer: %s\n", hostsim::LastError().c_str());
-        return 1;
-    }
-    std::string why;
-    if (!ResolvePair(args.from, args.to, &plan.pair, &why))
-        return Fail(kCommand, "%s", why.c_str());
-    plan.parkRadius = oapiGetSize(plan.pair.from) + parkAlt * 1e3;
-    const double soi = SphereOfInfluence(plan.pair.from, depart);
-    if (!(plan.parkRadius < soi))
-        return Fail(kCommand,
-                    "the parking orbit must lie inside %s's sphere of influence (%.0f km)",
-                    plan.pair.fromName.c_str(), (soi - oapiGetSize(plan.pair.from)) / 1e3);
-    if (!args.periseleneAlt.empty() && !(plan.pair.lunar && plan.engine))
+    if (engineParts == 3) r.engine = args.engine;
+    r.parkAltitude = args.parkAlt * 1e3;
+    r.periseleneAltitude = args.periseleneAlt * 1e3;
+    r.keepTrack = !args.plot.empty();
+    Progress progress(kCommand);
+    auto planned = plan::PlanTransfer(
+        r,
+        [&](const plan::Progress& p) {
+            progress.Note("aim-point correction %d: periselene %.1f km", static_cast<int>(p.done),
+                          p.value / 1e3);
+        },
+        &model);
+    progress.Done();
+    if (!planned.ok()) return Fail(kCommand, "%s", planned.error().c_str());
+    const plan::TransferPlan& plan = planned.value();
+    if (args.periselene->count() && !plan.burn)
         return Fail(kCommand, "--periselene-alt needs TO about FROM and an engine");
-    if (!args.plot.empty() && !(plan.pair.lunar && plan.engine))
+    if (!args.plot.empty() && !plan.burn)
         return Fail(kCommand,
                     "--plot draws a flown trajectory: it needs TO about FROM and an engine");
-    if (plan.pair.lunar) {
-        if (!PlanIgnition(plan, depart, arrive))
-            return Fail(kCommand,
-                        "no ignition from a %g km orbit about %s reaches %s at %s (see "
-                        "ZAQ-SDK_Err.html)",
-                        parkAlt, plan.pair.fromName.c_str(), plan.pair.toName.c_str(),
-                        DateText(arrive).c_str());
-        const Arc& a = plan.arc;
-        COrbit park =
-            ParkingOrbit(unit(CrossProduct(a.r2, a.v2)), plan.parkRadius, plan.pair.mu, depart);
-        if (plan.engine &&
-            !PlanLunarBurn(plan.pair, park, depart, plan.ignition, a.vinfDepart, arrive,
-                           engine.thrust, engine.thrust / (engine.isp * kStandardGravity),
-                           engine.mass, periseleneAlt * 1e3, &plan.burn, &why, !args.plot.empty()))
-            return Fail(kCommand, "%s", why.c_str());
-    } else {
-        if (!SolveArc(plan.pair, depart, arrive, plan.solver, plan.longWay, nullptr, &plan.arc))
-            return Fail(kCommand, "Lambert solver %s did not converge (result %d)",
-                        otk::LambertSolverName(plan.solver), plan.arc.status);
-        // A transfer angle past 180 deg makes the short way run against the planets' motion.
-        const Arc& a = plan.arc;
-        if (dotp(CrossProduct(a.r1, a.vDepart), CrossProduct(a.r1, a.v1)) < 0)
-            std::fprintf(stderr,
-                         "zaq transfer: note: this arc is retrograde about %s; the %s way "
-                         "runs with %s's motion\n",
-                         plan.pair.refName.c_str(), plan.longWay ? "short" : "long",
-                         plan.pair.fromName.c_str());
-        PlanEjection(engine, plan);
-    }
+    if (plan.retrograde)
+        std::fprintf(stderr,
+                     "zaq transfer: note: this arc is retrograde about %s; the %s way runs with "
+                     "%s's motion\n",
+                     plan.reference.c_str(), plan.longWay ? "short" : "long", plan.from.c_str());
     // The plan is printed whatever becomes of the plot; a plot that fails gives exit code 1.
     const std::string png = OutputPath(opts, args.plot);
     const bool canPlot = !args.plot.empty() && OnPath("gnuplot");
@@ -391,18 +283,18 @@ int RunTransfer(const TransferArgs& args, const Options& opts) {
         std::fprintf(stderr,
                      "zaq transfer: gnuplot is not installed (apt-get install gnuplot-nox); no "
                      "plot\n");
-    const bool plotted =
-        canPlot && PlotLunarBurn(png, plan.pair, plan.burn,
-                                 SphereOfInfluence(plan.pair.to, plan.burn.periselene), &why);
+    std::string why;
+    const bool plotted = canPlot && PlotLunarBurn(png, plan, &why);
     if (canPlot && !plotted) std::fprintf(stderr, "zaq transfer: no plot: %s\n", why.c_str());
     const int code = canPlot && !plotted ? 1 : 0;
+    const bool engine = r.engine.has_value();
     if (args.json) {
-        Json j = PlanJson(plan);
+        Json j = PlanJson(plan, engine);
         if (plotted) j["png"] = png;
         const int printed = PrintJson(kCommand, j);
         return printed ? printed : code;
     }
-    PrintTable(plan);
+    PrintTable(plan, engine);
     if (plotted) std::printf("Plot: %s\n", png.c_str());
     return code;
 }
@@ -411,33 +303,54 @@ int RunTransfer(const TransferArgs& args, const Options& opts) {
 
 void RegisterTransfer(CLI::App& app, Options& opts) {
     auto args = std::make_shared<TransferArgs>();
+    plan::TransferRequest& r = args->request;
     CLI::App* cmd = app.add_subcommand(
         "transfer",
         "Plan a transfer: the Lambert arc from FROM to TO about the body both move about, and "
         "the departure burn from a circular parking orbit (for TO about FROM, e.g. Earth -> "
         "Moon: the least-dv ignition)");
-    cmd->add_option("FROM", args->from, "Departure body, e.g. Earth")->required();
-    cmd->add_option("TO", args->to, "Destination body, e.g. Mars or Moon")->required();
-    cmd->add_option("--depart", args->depart,
+    AddBodies(cmd, kCommand, &r.from, &r.to, "Destination body, e.g. Mars or Moon");
+    cmd->add_option("--depart", r.depart,
                     "Departure date: an MJD (TT) or UTC YYYY-MM-DD[THH:MM[:SS]]; for TO about "
                     "FROM the earliest ignition (five minutes later)")
-        ->required();
-    cmd->add_option("--arrive", args->arrive, "Arrival date, as --depart")->required();
-    cmd->add_option("--park-alt", args->parkAlt, "Parking-orbit altitude in km (default 300)");
-    cmd->add_option("--solver", args->solver,
-                    "Lambert solver: G, PN, UB or UN (default UN); TO about FROM always uses PN");
-    cmd->add_flag("--long", args->longWay, "Take the long way (transfer angle above 180 deg)");
-    cmd->add_option("--thrust", args->thrust, "Engine thrust in N, for the burn time");
-    cmd->add_option("--isp", args->isp, "Engine specific impulse in s");
-    cmd->add_option("--mass", args->mass, "Vessel mass at ignition in kg");
-    cmd->add_option("--periselene-alt", args->periseleneAlt,
-                    "For TO about FROM with an engine: the periselene altitude in km of the "
-                    "finite burn's flown pass (default 100)");
+        ->required()
+        ->transform(Date(kCommand, &args->departText))
+        ->type_name("DATE");
+    cmd->add_option("--arrive", r.arrive, "Arrival date, as --depart")
+        ->required()
+        ->transform(Date(kCommand, &args->arriveText))
+        ->type_name("DATE");
+    cmd->add_option("--park-alt", args->parkAlt, "Parking-orbit altitude in km (default 300)")
+        ->transform(Number(kCommand, "--park-alt", 0, plan::kMaxParkAltitude / 1e3));
+    cmd->add_option("--solver", r.solver,
+                    "Lambert solver: G, PN, UB or UN (default UN); TO about FROM always uses PN")
+        ->transform(Solver(kCommand))
+        ->type_name("SOLVER");
+    cmd->add_flag("--long", r.longWay, "Take the long way (transfer angle above 180 deg)");
+    args->thrust =
+        cmd->add_option("--thrust", args->engine.thrust, "Engine thrust in N, for the burn time")
+            ->transform(Number(kCommand, "--thrust", plan::kThrustRange[0], plan::kThrustRange[1]));
+    args->isp = cmd->add_option("--isp", args->engine.isp, "Engine specific impulse in s")
+                    ->transform(Number(kCommand, "--isp", plan::kIspRange[0], plan::kIspRange[1]));
+    args->mass =
+        cmd->add_option("--mass", args->engine.mass, "Vessel mass at ignition in kg")
+            ->transform(Number(kCommand, "--mass", plan::kMassRange[0], plan::kMassRange[1]));
+    args->periselene =
+        cmd->add_option("--periselene-alt", args->periseleneAlt,
+                        "For TO about FROM with an engine: the periselene altitude in km of the "
+                        "finite burn's flown pass (default 100)")
+            ->transform(
+                Number(kCommand, "--periselene-alt", 0, plan::kMaxPeriseleneAltitude / 1e3));
     cmd->add_option("--plot", args->plot,
                     "For TO about FROM with an engine: a PNG of the flown trajectory, the Moon's "
-                    "path and sphere of influence and the periselene (with gnuplot)");
+                    "path and sphere of influence and the periselene (with gnuplot)")
+        ->check(Name(kCommand, "--plot"));
     cmd->add_flag("--json", args->json, "Print the plan as one JSON object");
-    cmd->callback([&opts, args] { opts.run = [&opts, args] { return RunTransfer(*args, opts); }; });
+    cmd->callback([&opts, args] {
+        opts.run = [&opts, args](plan::SolarModel& model) {
+            return RunTransfer(*args, opts, model);
+        };
+    });
 }
 
 }  // namespace zaq::app

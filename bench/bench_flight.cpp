@@ -30,10 +30,8 @@ constexpr double kMjd = 60000.0;
 constexpr double kDay = zaq::kSecondsPerDay;
 
 CSol& Sol() {
-    static CSol sol;
-    static const bool ready = (zaq::bench::SetupSol(sol, kMjd, 1.0), true);
-    (void)ready;
-    return sol;
+    static const auto model = zaq::bench::SetupSol(kMjd, 1.0);
+    return *model->Sol();
 }
 
 // The circular 400 km orbit inclined 51.6 degrees to Earth's equator, phase in radians.

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "bench/sol_world.h"
 #include "zaq/adaptors.h"
@@ -16,14 +17,10 @@ constexpr long kDates = 1 << 20;          // two years of minutes before the clo
 
 // The model set up once, in a scratch directory holding a copy of the installation's Config/.
 struct Moon {
-    CSol sol;
-    int id = -1;
-    double mjd0 = 0;
-    Moon() {
-        mjd0 = zaq::hostsim::MjdFromUTC(2024, 1, 1);
-        zaq::bench::SetupSol(sol, mjd0, 0.1);
-        id = sol.GetId("Moon");
-    }
+    double mjd0 = zaq::hostsim::MjdFromUTC(2024, 1, 1);
+    std::unique_ptr<zaq::plan::SolarModel> model = zaq::bench::SetupSol(mjd0, 0.1);
+    CSol& sol = *model->Sol();
+    int id = sol.GetId("Moon");
     double Date(long k) const { return mjd0 + kStep * static_cast<double>(k % kDates); }
 };
 

@@ -5,6 +5,7 @@
 #include "apps/arguments.h"
 #include "fuzz/fuzz.h"
 #include "zaq/hostsim.h"
+#include "zaq/plan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using zaq::fuzz::Check;
@@ -23,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(whole <= mjd && mjd <= whole + 1.0 / 86400 + 1e-9, "a fraction moved it", text);
     const std::string utc = zaq::hostsim::UTCText(whole);
     Check(utc.compare(0, 10, text, 0, 10) == 0, ("the host reads " + utc).c_str(), text);
-    (void)zaq::app::InEphemerisRange(mjd);
+    (void)zaq::plan::InEphemerides(mjd);
     return 0;
 }

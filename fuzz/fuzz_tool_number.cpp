@@ -4,6 +4,7 @@
 
 #include "apps/arguments.h"
 #include "fuzz/fuzz.h"
+#include "zaq/plan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using zaq::fuzz::Check;
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(text.find_first_not_of("0123456789+-.eE") == std::string::npos,
               "a number with other characters", text);
     }
-    const std::string shown = zaq::app::Shown(text);
+    const std::string shown = zaq::plan::Shown(text);
     Check(!zaq::app::HasControlChars(shown), "a control character shown", text);
     Check(zaq::app::HasControlChars(text) == (shown != text), "shown text changed", text);
     return 0;

@@ -1,13 +1,16 @@
 // A test fixture whose suite runs in a private working directory holding a copy of the host's
-// Config/, with the built-in solar system loaded and one solar-system model set up there.
+// Config/ (the solar-system model's scratch directory), with the built-in solar system loaded and
+// one solar-system model set up there.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "zaq/hostsim.h"
+#include "zaq/plan.h"
 #include "zaq/sol.h"
 
 namespace zaq::test {
@@ -18,25 +21,25 @@ constexpr double kSolMjd = 60000.0;
 class SolDirTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char dir[] = "/tmp/zaq_sol_XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        std::filesystem::copy(std::filesystem::path(ZAQ_SOURCE_DIR) / "data/Config",
-                              dir_ / "Config", std::filesystem::copy_options::recursive);
-        ASSERT_EQ(chdir(dir), 0);
         zaq::hostsim::LoadSolarSystem(kSolMjd);
-        sol_ = new CSol;
-        ASSERT_EQ(sol_->Setup("Config/Sol.cfg", 1.0, nullptr), 0);
+        auto opened = zaq::plan::SolarModel::Open(ZAQ_SOURCE_DIR "/data");
+        ASSERT_TRUE(opened.ok()) << opened.error();
+        model_ = std::move(opened.value());
+        auto sol = model_->SetUp();
+        ASSERT_TRUE(sol.ok()) << sol.error();
+        sol_ = sol.value();
+        home_ = std::filesystem::current_path();
+        ASSERT_EQ(chdir(model_->Directory().c_str()), 0);
     }
     static void TearDownTestSuite() {
-        delete sol_;
+        EXPECT_EQ(chdir(home_.c_str()), 0);
         sol_ = nullptr;
-        EXPECT_EQ(chdir("/"), 0);
-        std::filesystem::remove_all(dir_);
+        model_.reset();
     }
 
-    inline static std::filesystem::path dir_;
+    inline static std::unique_ptr<zaq::plan::SolarModel> model_;
     inline static CSol* sol_ = nullptr;
+    inline static std::filesystem::path home_;
 };
 
 }  // namespace zaq::test

@@ -1,6 +1,8 @@
 # Installs the built project into a fresh prefix, then, from another working directory and with
 # no LD_LIBRARY_PATH or ZAQ_ROOT: checks that the installed libzaq does not need the standalone
-# host, runs the installed tool, and configures, builds and runs a consumer project.
+# host, runs the installed tool, and configures, builds and runs a consumer project: a program on
+# the library and one on the planning library (the 2026 Earth-Mars transfer). The installed
+# tool's lunar plan leaves nothing in the directory it runs in.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR}/elsewhere)
 set(prefix ${WORK_DIR}/prefix)
@@ -42,4 +44,19 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/build
     -DCMAKE_PREFIX_PATH=${prefix} ${flags})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
-message(STATUS "installed tool and consumer ran from ${WORK_DIR}/elsewhere against ${prefix}")
+run(${WORK_DIR}/build/planner)
+message(STATUS "${out}")
+if(BUILD_TOOL)
+  file(REMOVE_RECURSE ${WORK_DIR}/elsewhere)
+  file(MAKE_DIRECTORY ${WORK_DIR}/elsewhere)
+  run(${prefix}/bin/zaq transfer Earth Moon --depart 2026-11-20 --arrive 2026-11-23 --thrust 1e5
+      --isp 448.67 --mass 4e4)
+  if(NOT out MATCHES "periselene")
+    message(FATAL_ERROR "the installed tool planned no lunar transfer:\n${out}")
+  endif()
+  file(GLOB left RELATIVE ${WORK_DIR}/elsewhere ${WORK_DIR}/elsewhere/*)
+  if(left)
+    message(FATAL_ERROR "the installed tool left ${left} in the directory it ran in")
+  endif()
+endif()
+message(STATUS "installed tool and consumers ran from ${WORK_DIR}/elsewhere against ${prefix}")

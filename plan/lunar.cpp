@@ -1,14 +1,12 @@
-#include "apps/lunar.h"
-
+// A departure from a parking orbit to a body that moves about the departure body (Earth to the
+// Moon): the least-dv impulsive ignition, and the finite burn that a stage of given thrust and
+// propellant flow flies to pass the Moon at a chosen periselene, corrected by flying it through
+// the scenario of the Sun, Earth and Moon.
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <utility>
 
-#include "apps/mission.h"
-#include "apps/output.h"
-#include "apps/solmodel.h"
+#include "plan/internal.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
@@ -18,7 +16,7 @@
 #include "zaq/solvers.h"
 #include "zaq/vector3.h"
 
-namespace zaq::app {
+namespace zaq::plan::detail {
 namespace {
 
 constexpr int kScanPoints = 90;         // samples of one revolution of the parking orbit
@@ -27,10 +25,8 @@ constexpr double kGuidanceTol = 1e-4;   // m/s: at the Moon some 0.2 km per 1e-4
 constexpr double kTruncation = 1e-4;    // m per step of the flights of the plan
 constexpr double kPeriseleneTol = 500;  // m, the aim-point correction's goal
 constexpr int kMaxFlights = 10;
-constexpr double kLeadFraction = 0.35;  // of the burn time: ignition before the impulsive date
-constexpr double kIgnitionDelay = 5.0 / 1440;  // days from the departure to the first ignition
-constexpr size_t kMaxTrack = 100000;           // points of a flown track
-constexpr double kTrackAfter = 1.0;            // days flown past the periselene for the track
+constexpr size_t kMaxTrack = 100000;  // points of a flown track
+constexpr double kTrackAfter = 1.0;   // days flown past the periselene for the track
 
 // ---- the least-dv impulsive ignition ----
 
@@ -77,7 +73,7 @@ int IgnitionCost(void* ctx, double sec, double* f) {
     return 0;
 }
 
-// ---- the solar-system model and the flights ----
+// ---- the flights ----
 
 // What a flight sees of the Moon: the passage into its sphere and the periselene.
 struct Pass {
@@ -130,7 +126,6 @@ VECTOR3 ImpactVector(const VECTOR3& r, const VECTOR3& v, double mu, VECTOR3* S) 
 
 struct Setting {
     CSol* sol;
-    short earth, moon;
     int csEarth;
     double ignition, arrive, thrust, flow, mass;
     VECTOR3 r, v;
@@ -159,7 +154,7 @@ bool SolveBurn(const Setting& s, const VECTOR3& aim, const VECTOR3& guess, Lambe
 // Flies the burn as a manoeuvre through the scenario until the periselene. The burn is flown
 // to its cut-off on its own: a step the clock shortens to end on the cut-off would otherwise
 // set the length of the next one, and a very short one stops the flight.
-Pass Fly(const Setting& s, const VECTOR3& thrust, double cutoff) {
+Pass FlyBurn(const Setting& s, const VECTOR3& thrust, double cutoff) {
     cfVessel* vessel = nullptr;
     auto f = Scenario(s, &vessel);
     Pass p;
@@ -199,7 +194,7 @@ std::vector<TrackPoint> Track(const Setting& s, const VECTOR3& thrust, double cu
         const VECTOR3 r = vessel->GetIpPos(earth);
         track.push_back({f->GetMJD(), r, r - vessel->GetIpPos(moon)});
     };
-    // The burn to its cut-off on its own, as Fly does (the bodies are placed from the first
+    // The burn to its cut-off on its own, as FlyBurn does (the bodies are placed from the first
     // step on, so the track starts there).
     if (f->Goto(cutoff) != 0) return track;
     keep();
@@ -230,19 +225,20 @@ double LeastDvIgnition(COrbit& park, const VECTOR3& target, double depart, doubl
     return s.earliest + sec / kSecondsPerDay;
 }
 
-bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double impulsiveIgnition,
-                   const VECTOR3& impulsiveDv, double arrive, double thrust, double flow,
-                   double mass, double periseleneAlt, LunarBurn* burn, std::string* why,
-                   bool withTrack) {
-    Progress progress("transfer");
-    CSol sol;
-    if (!SetupSolarModel(sol)) {
-        *why = "the solar-system model could not be set up (see ZAQ-SDK_Err.html)";
-        return false;
-    }
+Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& pair, COrbit& park,
+                                double impulsive, const VECTOR3& impulsiveDv,
+                                const ProgressFn& progress, SolarModel* model) {
+    std::unique_ptr<SolarModel> own;
+    auto setUp = SetUpModel(model, own);
+    if (!setUp.ok()) return Error{setUp.error() + SeeLog(model)};
+    CSol& sol = *setUp.value();
+    const Engine& engine = *request.engine;
+    const double depart = request.depart, arrive = request.arrive;
+    const double thrust = engine.thrust, mass = engine.mass;
+    const double flow = engine.thrust / (engine.isp * kStandardGravity);
     const int csEarth = sol.GetId(pair.from), csMoon = sol.GetId(pair.to);
     const double muEarth = kG * sol.GetMass(csEarth), muMoon = kG * sol.GetMass(csMoon);
-    const double radius = oapiGetSize(pair.to), rpGoal = radius + periseleneAlt;
+    const double radius = oapiGetSize(pair.to), rpGoal = radius + request.periseleneAltitude;
     VECTOR3 moon, moonVel;
     sol.GetEphemTruePosVel(csMoon, arrive, &moon, &moonVel);
 
@@ -250,8 +246,8 @@ bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double imp
     // centre by the patched-conic impact parameter, on the side that makes it prograde about the
     // Moon (its angular momentum along the transfer's).
     VECTOR3 r1{}, v1{}, vArrive{};
-    park.PosVelByMJD(impulsiveIgnition, &r1, &v1);
-    COrbit(r1, v1 + impulsiveDv, muEarth, impulsiveIgnition).PosVelByMJD(arrive, nullptr, &vArrive);
+    park.PosVelByMJD(impulsive, &r1, &v1);
+    COrbit(r1, v1 + impulsiveDv, muEarth, impulsive).PosVelByMJD(arrive, nullptr, &vArrive);
     const VECTOR3 vinf = vArrive - moonVel, side = unit(CrossProduct(vinf, CrossProduct(r1, v1)));
     const double b = rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * dotp(vinf, vinf)));
     VECTOR3 offset = side * b;
@@ -259,9 +255,9 @@ bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double imp
     // Ignition ahead of the impulsive date by a part of the burn; a revolution later when that
     // comes before the earliest ignition.
     const double burnTime = otk::BurnTimeBydV(Length(impulsiveDv), mass, thrust, flow);
-    double ignition = impulsiveIgnition - kLeadFraction * burnTime / kSecondsPerDay;
+    double ignition = impulsive - request.ignitionLead * burnTime / kSecondsPerDay;
     if (ignition < depart + kIgnitionDelay) ignition += park.OPe() / kSecondsPerDay;
-    Setting s{&sol, 0, 0, csEarth, ignition, arrive, thrust, flow, mass, {}, {}};
+    Setting s{&sol, csEarth, ignition, arrive, thrust, flow, mass, {}, {}};
     park.PosVelByMJD(ignition, &s.r, &s.v);
 
     LambertAP g;
@@ -270,23 +266,18 @@ bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double imp
     double cutoff = 0;
     int flights = 0;
     for (; flights < kMaxFlights; flights++) {
-        if (!SolveBurn(s, moon + offset, guess, &g)) {
-            *why =
-                "no finite burn of this engine reaches the Moon at the arrival date (see "
-                "ZAQ-SDK_Err.html)";
-            return false;
-        }
+        if (!SolveBurn(s, moon + offset, guess, &g))
+            return Error{"no finite burn of this engine reaches the Moon at the arrival date" +
+                         SeeLog(model)};
         guess = g.GetThrustVector();
         VECTOR3 rc, vc;
         g.GetCutOffState(&rc, &vc, &cutoff);
-        pass = Fly(s, guess, cutoff);
-        if (pass.closest == INFINITY) {
-            *why = "the flown trajectory does not pass the Moon within two days of the arrival";
-            return false;
-        }
+        pass = FlyBurn(s, guess, cutoff);
+        if (pass.closest == INFINITY)
+            return Error{
+                "the flown trajectory does not pass the Moon within two days of the arrival"};
         const double rp = Length(pass.r);
-        progress.Note("aim-point correction %d: periselene %.1f km", flights + 1,
-                      (rp - radius) / 1e3);
+        if (progress) progress({double(flights + 1), double(kMaxFlights), rp - radius, nullptr});
         if (pass.inside && std::fabs(rp - rpGoal) < kPeriseleneTol) break;
         // The miss of the flown pass moves the aim point by as much (the aim offset is the
         // impact parameter of the straight-line pass).
@@ -296,11 +287,11 @@ bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double imp
         const double bGoal = vinf2 > 0 ? rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * vinf2)) : b;
         offset += unit(side - S * dotp(side, S)) * bGoal - B;
     }
-    if (flights == kMaxFlights) {
-        *why = "the flown trajectory could not be brought to the periselene asked for (closest " +
-               ValueText((Length(pass.r) - radius) / 1e3, 4) + " km)";
-        return false;
-    }
+    if (flights == kMaxFlights)
+        return Error{
+            "the flown trajectory could not be brought to the periselene asked for "
+            "(closest " +
+            ValueText((Length(pass.r) - radius) / 1e3, 4) + " km)"};
     LunarBurn out;
     out.ignition = ignition;
     out.r = s.r;
@@ -308,54 +299,18 @@ bool PlanLunarBurn(const BodyPair& pair, COrbit& park, double depart, double imp
     out.cutoff = cutoff;
     out.thrust = g.GetThrustVector();
     out.burnTime = g.GetBurnTime();
-    VECTOR3 impulsive{};
-    LeastDvIgnition(park, moon + offset, depart, arrive, muEarth, &impulsive);
-    out.impulsiveDv = Length(impulsive);
+    VECTOR3 impulsiveAim{};
+    LeastDvIgnition(park, moon + offset, depart, arrive, muEarth, &impulsiveAim);
+    out.impulsiveDv = Length(impulsiveAim);
     out.thrustN = thrust;
     out.flow = flow;
     out.mass = mass;
     out.soiEntry = pass.soiEntry;
-    out.periseleneAlt = Length(pass.r) - radius;
+    out.periseleneAltitude = Length(pass.r) - radius;
     out.periselene = pass.mjd;
-    out.corrections = flights + 1;
-    if (withTrack) out.track = Track(s, out.thrust, cutoff, pass.mjd + kTrackAfter);
-    *burn = std::move(out);
-    return true;
+    out.flights = flights + 1;
+    if (request.keepTrack) out.track = Track(s, out.thrust, cutoff, pass.mjd + kTrackAfter);
+    return out;
 }
 
-void PrintLunarBurn(const LunarBurn& b,
-                    void (*row)(const char*, const std::string&, const std::string&)) {
-    const double dv = Length(b.thrust);
-    std::printf("Finite burn of %s kN from %s t, flown with the Sun, Earth and Moon\n",
-                ValueText(b.thrustN / 1e3, 4).c_str(), ValueText(b.mass / 1e3, 4).c_str());
-    row("ignition", DateText(b.ignition), "MJD " + ValueText(b.ignition, -5));
-    row("cut-off", DateText(b.cutoff), "MJD " + ValueText(b.cutoff, -5));
-    row("burn delta-v", ValueText(dv / 1e3, 5) + " km/s",
-        "burn time " + ValueText(b.burnTime, 4) + " s");
-    row("gravity loss", ValueText(dv - b.impulsiveDv, 4) + " m/s",
-        "against the impulsive " + ValueText(b.impulsiveDv / 1e3, 5) + " km/s");
-    row("Moon's sphere", DateText(b.soiEntry), "MJD " + ValueText(b.soiEntry, -5));
-    row("periselene", ValueText(b.periseleneAlt / 1e3, 4) + " km",
-        DateText(b.periselene) + " (" + std::to_string(b.corrections) + " flights)");
-}
-
-void AddLunarBurnJson(const LunarBurn& b, Json& j) {
-    const double dv = Length(b.thrust);
-    j["finite_burn"] = {{"dv_m_s", dv},
-                        {"burn_time_s", b.burnTime},
-                        {"gravity_loss_m_s", dv - b.impulsiveDv},
-                        {"ignition_mjd", b.ignition},
-                        {"cutoff_mjd", b.cutoff},
-                        {"thrust_vector_m_s", JsonVector(b.thrust)},
-                        {"ignition_position_m", JsonVector(b.r)},
-                        {"ignition_velocity_m_s", JsonVector(b.v)},
-                        {"thrust_n", b.thrustN},
-                        {"flow_kg_s", b.flow},
-                        {"mass_kg", b.mass}};
-    j["flown"] = {{"soi_entry_mjd", b.soiEntry},
-                  {"periselene_alt_km", b.periseleneAlt / 1e3},
-                  {"periselene_mjd", b.periselene},
-                  {"flights", b.corrections}};
-}
-
-}  // namespace zaq::app
+}  // namespace zaq::plan::detail

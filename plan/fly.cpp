@@ -1,0 +1,247 @@
+// A vessel flown from a parking orbit about a body through the full model (every body of the
+// scenario pulling, zonal terms included): its path, the events met and the node's drift.
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "plan/internal.h"
+#include "zaq/constants.h"
+#include "zaq/flight.h"
+#include "zaq/hostsim.h"
+#include "zaq/sol.h"
+#include "zaq/vector3.h"
+
+namespace zaq::plan {
+namespace {
+
+using namespace detail;
+
+constexpr double kMaxSamples = 200000;  // longer flights keep every n-th step
+
+Check CheckRequest(const FlyRequest& r) {
+    if (auto c = CheckRange("the periapsis altitude", r.periapsisAltitude, kFlyAltitudeRange[0],
+                            kFlyAltitudeRange[1], 1e3, "km"))
+        return c;
+    if (auto c = CheckRange("the eccentricity", r.eccentricity, 0, kMaxEccentricity, 1, ""))
+        return c;
+    if (auto c = CheckRange("the inclination", r.inclination, 0, M_PI, kRadPerDeg, "deg")) return c;
+    if (auto c = CheckRange("the flight's duration", r.duration, kFlyDurationRange[0],
+                            kFlyDurationRange[1], kSecondsPerDay, "days"))
+        return c;
+    if (auto c = CheckDate("the start", r.start)) return c;
+    if (!InEphemerides(r.start + r.duration / kSecondsPerDay))
+        return Refusal("the flight runs past the built-in ephemerides (years 1000-3000)");
+    return std::nullopt;
+}
+
+// The body's equator: its pole and two directions in its plane, x along pole x ecliptic north
+// (for Earth the vernal equinox, so that a node's longitude is its right ascension).
+struct Equator {
+    VECTOR3 x, y, pole;
+};
+
+Equator EquatorOf(CSol& sol, int csid, double mjd) {
+    Equator e;
+    e.pole = unit(sol.GetRotation(csid, mjd));
+    const VECTOR3 node = CrossProduct(e.pole, _V(0, 0, 1));
+    e.x = Length(node) > 1e-9 ? unit(node) : _V(1, 0, 0);
+    e.y = CrossProduct(e.pole, e.x);
+    return e;
+}
+
+// A condition reported inside a step, resolved once the step has ended.
+struct Pending {
+    int code = 0;
+    VECTOR3 r0{}, v0{};  // the step's start
+    double t0 = 0;
+    VECTOR3 node{};  // the node on the step-start conic
+    double nodeMjd = 0;
+};
+
+struct Flight {
+    cfVessel* vessel = nullptr;
+    short body = -1;
+    double radius = 0;  // m
+    Equator equator;
+    std::vector<Pending> pending;
+    FlightRecord* record = nullptr;  // its events grow as they are met
+};
+
+const char* EventName(int code) {
+    switch (code) {
+        case EVENT_PERIAPSIS:
+            return "periapsis";
+        case EVENT_APOAPSIS:
+            return "apoapsis";
+        case EVENT_NODE_ASN:
+            return "ascending node";
+        default:
+            return "descending node";
+    }
+}
+
+int OnEvent(void* data, cfEvent* e) {
+    Pending p;
+    p.code = e->GetTriggered();
+    e->GetPreStepState(&p.r0, &p.v0, &p.t0);
+    if (p.code & (EVENT_NODE_ASN | EVENT_NODE_DSN))
+        e->GetStateVectors(&p.node, nullptr, &p.nodeMjd);
+    static_cast<Flight*>(data)->pending.push_back(p);
+    return 0;
+}
+
+int OnReference(void* data, CFlight* flight, cfVessel*, short from, short to) {
+    Flight& f = *static_cast<Flight*>(data);
+    FlyEvent e;
+    e.type = "reference";
+    e.mjd = flight->GetMJD();
+    e.from = flight->GetName(from);
+    e.to = flight->GetName(to);
+    f.record->events.push_back(e);
+    return 0;
+}
+
+// Resolves the conditions of the step that ended at mjd. A node is taken on the step-start conic;
+// an apsis, where the radial rate changes sign, between the step's ends (on a nearly circular
+// orbit the conic's own apsides lie anywhere).
+void Resolve(Flight& f, double mjd) {
+    std::vector<FlyEvent>& events = f.record->events;
+    const size_t first = events.size();
+    const VECTOR3 r1 = f.vessel->GetPosition(), v1 = f.vessel->GetVelocity();
+    for (const Pending& p : f.pending) {
+        FlyEvent e;
+        e.type = EventName(p.code);
+        if (p.code & (EVENT_NODE_ASN | EVENT_NODE_DSN)) {
+            e.mjd = p.nodeMjd;
+            e.altitude = Length(p.node) - f.radius;
+            const double lon = std::atan2(dotp(p.node, f.equator.y), dotp(p.node, f.equator.x));
+            e.nodeLongitude = lon < -1e-9 * kRadPerDeg ? lon + 2 * M_PI : std::fmax(lon, 0.0);
+        } else {
+            const double rv0 = dotp(p.r0, p.v0), rv1 = dotp(r1, v1);
+            const double s = rv0 == rv1 ? 0 : rv0 / (rv0 - rv1);
+            e.mjd = p.t0 + s * (mjd - p.t0);
+            e.altitude = Length(p.r0) + s * (Length(r1) - Length(p.r0)) - f.radius;
+        }
+        events.push_back(e);
+    }
+    f.pending.clear();
+    std::sort(events.begin() + first, events.end(),
+              [](const FlyEvent& a, const FlyEvent& b) { return a.mjd < b.mjd; });
+}
+
+// The smaller of the two scenario types the flight model steps that holds the body: the Sun,
+// Earth and Moon; or these with Venus and Jupiter.
+std::unique_ptr<CFlight> ScenarioFor(CSol& sol, const std::string& name, short* id) {
+    for (int type : {4, 3}) {
+        auto flight = std::make_unique<CFlight>(&sol, type);
+        for (short i = 0; i < flight->GetCount(); ++i)
+            if (name == flight->GetName(i)) {
+                *id = i;
+                return flight;
+            }
+    }
+    return nullptr;
+}
+
+// The ascending node's drift along the equator (rad/s), from the first to the last node; NaN
+// with fewer than two.
+double NodeDrift(const std::vector<FlyEvent>& events) {
+    const FlyEvent *first = nullptr, *last = nullptr;
+    double turn = 0;
+    for (const FlyEvent& e : events) {
+        if (e.type != "ascending node") continue;
+        // Each revolution turns the node by far less than half a turn.
+        if (last) turn += std::remainder(e.nodeLongitude - last->nodeLongitude, 2 * M_PI);
+        if (!first) first = &e;
+        last = &e;
+    }
+    return first == last ? NAN : turn / ((last->mjd - first->mjd) * kSecondsPerDay);
+}
+
+}  // namespace
+
+Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, SolarModel* model) {
+    if (auto refused = CheckRequest(request)) return *refused;
+    const double start = request.start, days = request.duration / kSecondsPerDay;
+    if (!hostsim::LoadSolarSystem(start)) return Error{hostsim::LastError()};
+    OBJHANDLE handle = oapiGetObjectByName(request.body.c_str());
+    if (!handle) return Error{"unknown body '" + Shown(request.body) + "'"};
+    FlightRecord out;
+    out.body = NameOf(handle);
+    const char* name = out.body.c_str();
+    std::unique_ptr<SolarModel> own;
+    auto setUp = SetUpModel(model, own);
+    if (!setUp.ok()) return Error{setUp.error()};
+    CSol& sol = *setUp.value();
+    const int csid = sol.GetId(handle);
+    Flight f;
+    std::unique_ptr<CFlight> flight = csid < 0 ? nullptr : ScenarioFor(sol, name, &f.body);
+    if (!flight)
+        return Refusal(
+            "the flight model steps vessels about the Sun, Venus, Earth, the Moon and Jupiter, "
+            "not '%s'",
+            name);
+
+    // The parking orbit: periapsis at the altitude asked for, at the ascending node on the
+    // body's equator.
+    const double ecc = request.eccentricity;
+    f.radius = oapiGetSize(handle);
+    const double mu = kG * sol.GetMass(csid), rp = f.radius + request.periapsisAltitude;
+    const double a = rp / (1 - ecc), ra = a * (1 + ecc), soi = sol.GetData(csid, CSD_SOI);
+    if (csid != 0 && soi > 0 && ra > soi)
+        return Refusal("the apoapsis (%.0f km) lies beyond %s's sphere of influence (%.0f km)",
+                       ra / 1e3, name, soi / 1e3);
+    f.equator = EquatorOf(sol, csid, start);
+    const Equator& eq = f.equator;
+    const double vp = std::sqrt(mu * (1 + ecc) / rp), i = request.inclination;
+    const VECTOR3 r0 = eq.x * rp, v0 = (eq.y * std::cos(i) + eq.pole * std::sin(i)) * vp;
+    for (short k = 0; k < flight->GetCount(); ++k) out.bodies.push_back(flight->GetName(k));
+    out.start = start;
+    out.duration = request.duration;
+    out.apoapsisAltitude = ra - f.radius;
+    out.period = 2 * M_PI * std::sqrt(a * a * a / mu);
+    out.radius = f.radius;
+    out.r0 = r0;
+    out.v0 = v0;
+
+    f.record = &out;
+    if (!flight->SetStartMJD(start)) return Refusal("the flight model could not start");
+    flight->SetRefCallback(OnReference, &f);
+    f.vessel = flight->CreateVessel(f.body, r0, v0, 1000);
+    if (!f.vessel) return Refusal("the flight model refused the vessel");
+    const int watch = EVENT_PERIAPSIS | EVENT_APOAPSIS | EVENT_NODE_ASN | EVENT_NODE_DSN;
+    cfEvent* events = f.vessel->AddEvent(watch | EVENT_SAMEREF, f.body, OnEvent, &f);
+    if (!events) return Refusal("the flight model refused the events");
+    events->SetPlane(eq.pole);
+
+    // Every step's end is a sample (fewer on long flights).
+    const double end = start + days, spacing = days / kMaxSamples;
+    out.samples.push_back({start, r0, v0, request.periapsisAltitude, f.body});
+    if (progress) progress({0, out.duration, NAN, &out});
+    int refused = 0;
+    while (flight->GetMJD() < end) {
+        const double left = (end - flight->GetMJD()) * kSecondsPerDay, dt = flight->GetNextdT();
+        if (left < 1e-6) break;
+        if (dt < 1.0 || refused > 100)
+            return Refusal("the flight stopped at %s: the step size collapsed",
+                           DateText(flight->GetMJD()).c_str());
+        if (flight->Step(dt < left ? dt : left) == 0) {
+            ++refused;
+            continue;
+        }
+        refused = 0;
+        ++out.steps;
+        const double mjd = flight->GetMJD();
+        if (!f.pending.empty()) Resolve(f, mjd);
+        const VECTOR3 r = f.vessel->GetPosition();
+        const short ref = f.vessel->GetReference();
+        const double altitude = Length(r) - (ref == f.body ? f.radius : flight->GetRadius(ref));
+        if (mjd - out.samples.back().mjd >= spacing || mjd >= end)
+            out.samples.push_back({mjd, r, f.vessel->GetVelocity(), altitude, ref});
+        if (progress) progress({(mjd - start) * kSecondsPerDay, out.duration, NAN, &out});
+    }
+    out.nodeDrift = NodeDrift(out.events);
+    return out;
+}
+
+}  // namespace zaq::plan
