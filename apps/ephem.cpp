@@ -39,15 +39,7 @@ int RunEphem(EphemArgs& args) {
     const VECTOR3 pos = s.position / 1e3, vel = s.velocity / 1e3;  // km, km/s
     const std::string utc = hostsim::UTCText(s.mjd);
     if (args.json) {
-        const Json j = {{"body", r.body},
-                        {"ref", s.ref},
-                        {"mjd_tt", s.mjd},
-                        {"utc", utc},
-                        {"frame", "ecliptic and equinox of J2000, right-handed"},
-                        {"position_km", {pos.x, pos.y, pos.z}},
-                        {"velocity_km_s", {vel.x, vel.y, vel.z}},
-                        {"distance_km", Length(pos)},
-                        {"speed_km_s", Length(vel)}};
+        const Json j = plan::StateJson(s);
         return PrintJson(kCommand, j);
     }
     std::printf("%s relative to %s at MJD %.6f TT (%s UTC)\n", r.body.c_str(), s.ref.c_str(), s.mjd,

@@ -147,30 +147,7 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
     const double drift = f.nodeDrift * kDeg * kSecondsPerDay;  // deg/day
     const int code = canPlot && !plotted ? 1 : 0;
     if (args.json) {
-        Json j;
-        j["body"] = f.body;
-        j["bodies"] = BodyList(f);
-        j["start_mjd"] = f.start;
-        j["start_utc"] = DateText(f.start);
-        j["days"] = days;
-        j["orbit"] = {
-            {"periapsis_alt_km", alt},        {"apoapsis_alt_km", f.apoapsisAltitude / 1e3},
-            {"eccentricity", r.eccentricity}, {"inclination_deg", inc},
-            {"period_min", f.period / 60},    {"mean_radius_km", f.radius / 1e3}};
-        j["steps"] = f.steps;
-        Json list = Json::array();
-        for (const plan::FlyEvent& e : f.events) {
-            Json item = {{"type", e.type}, {"mjd", e.mjd}, {"utc", DateText(e.mjd)}};
-            if (!std::isnan(e.altitude)) item["alt_km"] = e.altitude / 1e3;
-            if (!std::isnan(e.nodeLongitude)) item["node_longitude_deg"] = e.nodeLongitude * kDeg;
-            if (e.type == "reference") {
-                item["from"] = e.from;
-                item["to"] = e.to;
-            }
-            list.push_back(item);
-        }
-        j["events"] = list;
-        if (!std::isnan(drift)) j["node_drift_deg_per_day"] = drift;
+        Json j = plan::FlightJson(f, r);
         j["csv"] = csv;
         if (plotted) j["png"] = png;
         const int printed = PrintJson(kCommand, j);

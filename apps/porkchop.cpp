@@ -139,21 +139,6 @@ bool Plot(const std::string& png, const plan::PorkchopGrid& grid, const Cell* co
     return RunGnuplot(s, why);
 }
 
-// One minimum as the JSON summary lists it.
-Json MinimumJson(const Cell& c, int w) {
-    const Leg& l = c.leg[w];
-    return {{"way", kWayName[w]},
-            {"type", kTypeName[w]},
-            {"c3_km2_s2", l.c3 / 1e6},
-            {"depart_mjd", c.depart},
-            {"depart_utc", DateText(c.depart)},
-            {"tof_days", TofDays(c)},
-            {"arrive_mjd", c.arrive},
-            {"arrive_utc", DateText(c.arrive)},
-            {"vinf_depart_km_s", l.vinfDepart / 1e3},
-            {"vinf_arrive_km_s", l.vinfArrive / 1e3}};
-}
-
 // The --way argument with --long (an alias of --way long); Auto when neither is given.
 bool WaysArgument(const PorkchopArgs& args, plan::Ways* ways) {
     std::string way = args.way;
@@ -214,15 +199,7 @@ int RunPorkchop(PorkchopArgs& args, const Options& opts) {
 
     const char* solver = otk::LambertSolverName(grid.solver);
     if (args.json) {
-        Json j = {
-            {"from", grid.from},       {"to", grid.to},
-            {"about", grid.reference}, {"grid", n},
-            {"solver", solver},        {"way", both ? "both" : grid.ways[1] ? "long" : "short"},
-            {"cells", n * n},          {"converged", grid.converged}};
-        Json minima = Json::array();
-        for (int w = 0; w < 2; ++w)
-            if (best[w]) minima.push_back(MinimumJson(*best[w], w));
-        j["minima"] = minima;
+        Json j = plan::PorkchopJson(grid);
         j["csv"] = csv;
         if (plotted) j["png"] = png;
         const int printed = PrintJson(kCommand, j);

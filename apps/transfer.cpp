@@ -58,7 +58,7 @@ void PrintBurn(const plan::LunarBurn& b) {
              DateText(b.periselene) + " (" + std::to_string(b.flights) + " flights)");
 }
 
-void PrintTable(const plan::TransferPlan& p, bool engine) {
+void PrintTable(const plan::TransferPlan& p) {
     const plan::Arc& a = p.arc;
     const double tof = a.arrive - a.depart;
     if (p.lunar) {
@@ -92,80 +92,11 @@ void PrintTable(const plan::TransferPlan& p, bool engine) {
         PrintRow("from inclined orbit", Km(Length(e.inclinedDv)) + " km/s",
                  "(inclination " + ValueText(std::fabs(e.vinfDeclination) * 180 / M_PI, 4) +
                      " deg, the asymptote in its plane)");
-        if (engine) PrintRow("burn time", ValueText(e.burnTime, 4) + " s");
+        if (p.engine) PrintRow("burn time", ValueText(e.burnTime, 4) + " s");
     }
     if (p.burn) PrintBurn(*p.burn);
     std::printf("Frame: ecliptic and equinox of J2000, right-handed, about %s.\n",
                 p.reference.c_str());
-}
-
-Json DateJson(double mjd) {
-    return {{"mjd", mjd}, {"utc", DateText(mjd)}};
-}
-
-// The plan as one JSON object (numbers in SI units unless the name says otherwise).
-Json PlanJson(const plan::TransferPlan& p, bool engine) {
-    const plan::Arc& a = p.arc;
-    Json j = {{"from", p.from},
-              {"to", p.to},
-              {"reference", p.reference},
-              {"mu", p.mu},
-              {"kind", p.lunar ? "ignition" : "lambert"}};
-    if (!p.lunar) {
-        j["solver"] = otk::LambertSolverName(p.solver);
-        j["way"] = p.longWay ? "long" : "short";
-        j["status"] = a.status;
-        j["refined"] = a.refined;
-    }
-    j["depart"] = DateJson(a.depart);
-    j["arrive"] = DateJson(a.arrive);
-    j["tof_days"] = a.arrive - a.depart;
-    j["c3_km2_s2"] = a.c3 / 1e6;
-    if (!p.lunar) {  // a lunar plan has the burn (dv) instead
-        j["vinf_depart_km_s"] = JsonVector(a.vinfDepart, 1e3);
-        j["vinf_depart_mag_km_s"] = Length(a.vinfDepart) / 1e3;
-    }
-    j["vinf_arrive_km_s"] = JsonVector(a.vinfArrive, 1e3);
-    j["vinf_arrive_mag_km_s"] = Length(a.vinfArrive) / 1e3;
-    j["arc"] = {{"r1_m", JsonVector(a.r1)},
-                {"v1_m_s", JsonVector(a.vDepart)},
-                {"r2_m", JsonVector(a.r2)},
-                {"v2_m_s", JsonVector(a.vArrive)}};
-    j["park_alt_km"] = (p.parkRadius - p.fromRadius) / 1e3;
-    if (p.lunar) {
-        j["ignition"] = DateJson(p.ignition);
-        j["dv_km_s"] = JsonVector(a.vinfDepart, 1e3);
-        j["dv_mag_km_s"] = Length(a.vinfDepart) / 1e3;
-    } else {
-        const plan::Ejection& e = p.ejection;
-        Json ej = {{"true_anomaly_deg", e.trueAnomaly * 180 / M_PI},
-                   {"position_m", JsonVector(e.position)},
-                   {"dv_km_s", JsonVector(e.dv, 1e3)},
-                   {"dv_mag_km_s", Length(e.dv) / 1e3},
-                   {"vinf_declination_deg", e.vinfDeclination * 180 / M_PI},
-                   {"dv_inclined_mag_km_s", Length(e.inclinedDv) / 1e3}};
-        if (engine) ej["burn_time_s"] = e.burnTime;
-        j["ejection"] = ej;
-    }
-    if (const auto& b = p.burn) {
-        const double dv = Length(b->thrust);
-        j["finite_burn"] = {{"dv_m_s", dv},
-                            {"burn_time_s", b->burnTime},
-                            {"gravity_loss_m_s", dv - b->impulsiveDv},
-                            {"ignition_mjd", b->ignition},
-                            {"cutoff_mjd", b->cutoff},
-                            {"thrust_vector_m_s", JsonVector(b->thrust)},
-                            {"ignition_position_m", JsonVector(b->r)},
-                            {"ignition_velocity_m_s", JsonVector(b->v)},
-                            {"thrust_n", b->thrustN},
-                            {"flow_kg_s", b->flow},
-                            {"mass_kg", b->mass}};
-        j["flown"] = {{"soi_entry_mjd", b->soiEntry},
-                      {"periselene_alt_km", b->periseleneAltitude / 1e3},
-                      {"periselene_mjd", b->periselene},
-                      {"flights", b->flights}};
-    }
-    return j;
 }
 
 // Draws the burn's track (kept by the plan) into png: about FROM and, beside it, about the Moon
@@ -287,14 +218,13 @@ int RunTransfer(TransferArgs& args, const Options& opts, plan::SolarModel& model
     const bool plotted = canPlot && PlotLunarBurn(png, plan, &why);
     if (canPlot && !plotted) std::fprintf(stderr, "zaq transfer: no plot: %s\n", why.c_str());
     const int code = canPlot && !plotted ? 1 : 0;
-    const bool engine = r.engine.has_value();
     if (args.json) {
-        Json j = PlanJson(plan, engine);
+        Json j = plan::TransferJson(plan);
         if (plotted) j["png"] = png;
         const int printed = PrintJson(kCommand, j);
         return printed ? printed : code;
     }
-    PrintTable(plan, engine);
+    PrintTable(plan);
     if (plotted) std::printf("Plot: %s\n", png.c_str());
     return code;
 }

@@ -582,8 +582,18 @@ void cfVessel::EndStep(int method) {
     }
     if (nState != 1) return;
     const double h = fDT;
-    vPos += WeightedSum(vVel, vStageVels, h);
-    vVel += WeightedSum(vStageAcc[0], vStageAcc + 1, h);
+    const VECTOR3 pos = vPos + WeightedSum(vVel, vStageVels, h);
+    const VECTOR3 vel = vVel + WeightedSum(vStageAcc[0], vStageAcc + 1, h);
+    // A state past the range of doubles (a vessel sent off at absurd speeds) is not taken: the
+    // vessel keeps its last state and is disabled, with a report.
+    if (!std::isfinite(dotp(pos, pos) + dotp(vel, vel))) {
+        otk::LogErr(ErrorLog, "Vessel 0x%llX: the state is no longer finite, vessel disabled",
+                    zaq::Addr(this));
+        nState = 0;
+        return;
+    }
+    vPos = pos;
+    vVel = vel;
     if (nThrustMode & THRUST_ACCLOCAL) vDVLocal += WeightedSum(vThrLocal[0], vThrLocal + 1, h);
     if (nThrustMode & THRUST_ACCGLOBAL) vDVGlobal += WeightedSum(vThrGlobal[0], vThrGlobal + 1, h);
     if (nThrustMode != 0) fMass -= fFuelRate * h;

@@ -188,12 +188,15 @@ void CheckTables(Run& r) {
     }
 }
 
-// The vessels whose state is finite now.
+// The vessels whose state and engine are finite now.
 std::vector<const cfVessel*> FiniteVessels(const CFlight& f) {
     std::vector<const cfVessel*> out;
     for (int i = 0; i < f.GetVesselCount(); ++i) {
         const cfVessel* v = f.GetVessel(i);
-        if (Finite(v->GetPosition()) && Finite(v->GetVelocity()) && std::isfinite(v->GetMass()))
+        // The engine counts too: a flow that is not a number reaches the mass in a step.
+        if (Finite(v->GetPosition()) && Finite(v->GetVelocity()) && std::isfinite(v->GetMass()) &&
+            std::isfinite(v->GetForce()) && std::isfinite(v->GetFuelRate()) &&
+            Finite(v->GetThrustVector()))
             out.push_back(v);
     }
     return out;

@@ -11,6 +11,7 @@
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/guidance.h"
+#include "zaq/hostsim.h"
 #include "zaq/lambert.h"
 #include "zaq/sol.h"
 #include "zaq/solvers.h"
@@ -314,3 +315,66 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
 }
 
 }  // namespace zaq::plan::detail
+
+namespace zaq::plan {
+
+Result<FlownPass> Refly(const TransferPlan& plan, const BurnErrors& errors, SolarModel* model) {
+    using namespace detail;
+    if (!plan.burn) return Error{"the plan has no finite burn to fly again"};
+    const LunarBurn& b = *plan.burn;
+    for (double x : {errors.thrustScale, errors.ispScale})
+        if (!(x > 0 && std::isfinite(x)))
+            return Refusal("the thrust and specific-impulse scales must be numbers above 0");
+    for (double x : {errors.pointing[0], errors.pointing[1], errors.ignitionShift})
+        if (!std::isfinite(x)) return Refusal("the pointing errors and the shift must be numbers");
+    if (std::fabs(errors.pointing[0]) >= M_PI / 2 || std::fabs(errors.pointing[1]) >= M_PI / 2)
+        return Refusal("a pointing error must lie within 90 degrees");
+    if (std::fabs(errors.ignitionShift) > 86400)
+        return Refusal("the ignition shift must lie within a day");
+    if (!hostsim::LoadSolarSystem(plan.depart)) return Error{hostsim::LastError()};
+    std::unique_ptr<SolarModel> own;
+    auto setUp = SetUpModel(model, own);
+    if (!setUp.ok()) return Error{setUp.error() + SeeLog(model)};
+    CSol& sol = *setUp.value();
+    const int csEarth = sol.GetId(plan.from.c_str());
+    const double muEarth = kG * sol.GetMass(csEarth);
+
+    // The same burn time with the dispersed engine: the velocity change it then gives.
+    const double thrust = b.thrustN * errors.thrustScale;
+    const double flow = b.flow * errors.thrustScale / errors.ispScale;
+    const double spent = flow * b.burnTime;
+    if (!(spent < b.mass)) return Refusal("the dispersed engine would spend the whole mass");
+    const double dv = thrust / flow * std::log(b.mass / (b.mass - spent));
+    // The planned direction turned by the pointing errors.
+    const VECTOR3 u = unit(b.thrust), h = CrossProduct(b.r, b.v);
+    const VECTOR3 n1 = unit(h - u * dotp(h, u)), n2 = CrossProduct(n1, u);
+    const VECTOR3 d =
+        unit(u + n1 * std::tan(errors.pointing[0]) + n2 * std::tan(errors.pointing[1]));
+
+    Setting s{&sol,
+              csEarth,
+              b.ignition + errors.ignitionShift / kSecondsPerDay,
+              plan.arc.arrive,
+              thrust,
+              flow,
+              b.mass,
+              b.r,
+              b.v};
+    if (errors.ignitionShift != 0)
+        COrbit(b.r, b.v, muEarth, b.ignition).PosVelByMJD(s.ignition, &s.r, &s.v);
+    const Pass pass = FlyBurn(s, d * dv, s.ignition + b.burnTime / kSecondsPerDay);
+    if (pass.closest == INFINITY)
+        return Error{"the flown trajectory does not pass the Moon within two days of the arrival"};
+    FlownPass out;
+    if (pass.soiEntry > 0) out.soiEntry = pass.soiEntry;
+    const double altitude = Length(pass.r) - plan.toRadius;
+    if (altitude < 0) {
+        out.hitSurface = true;
+        return out;
+    }
+    out.periselene = pass.mjd;
+    out.periseleneAltitude = altitude;
+    return out;
+}
+
+}  // namespace zaq::plan

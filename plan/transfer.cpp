@@ -115,6 +115,8 @@ Result<TransferPlan> PlanTransfer(const TransferRequest& request, const Progress
     plan.lunar = pair.lunar;
     plan.solver = request.solver;
     plan.longWay = request.longWay;
+    plan.engine = request.engine.has_value();
+    plan.depart = depart;
     plan.fromRadius = oapiGetSize(pair.from);
     plan.toRadius = oapiGetSize(pair.to);
     plan.parkRadius = plan.fromRadius + request.parkAltitude;

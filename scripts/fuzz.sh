@@ -15,7 +15,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAQ_BUILD_FUZZ=ON \
-  -DZAQ_BUILD_TESTS=OFF -DZAQ_BUILD_APPS=OFF -DZAQ_BUILD_BENCHMARKS=OFF >/dev/null
+  -DZAQ_BUILD_TESTS=OFF -DZAQ_BUILD_APPS=ON -DZAQ_BUILD_BENCHMARKS=OFF >/dev/null
 targets=()
 for src in fuzz/fuzz_*.cpp; do
   name="$(basename "$src" .cpp)"

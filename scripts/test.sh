@@ -19,5 +19,6 @@ run_suite() {
 run_suite build
 if [ "${ZAQ_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== sanitized build (address, undefined) =="
-  run_suite build-asan -DZAQ_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  # The Python package is left out: a sanitized extension cannot load into Debian's interpreter.
+  run_suite build-asan -DZAQ_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DZAQ_BUILD_PYTHON=OFF
 fi

@@ -225,6 +225,8 @@ struct TransferPlan {
     bool lunar = false;               ///< TO moves about FROM: an ignition, no ejection
     otk::LambertSolver solver = otk::LambertSolver::UN;
     bool longWay = false;
+    bool engine = false;  ///< the request had an engine
+    double depart = 0;    ///< MJD, the request's departure
     Arc arc;
     double parkRadius = 0;                ///< m
     double fromRadius = 0, toRadius = 0;  ///< mean radii, m
@@ -238,6 +240,31 @@ struct TransferPlan {
 /// aim-point correction: done flights of at most total, value the periselene altitude (m).
 Result<TransferPlan> PlanTransfer(const TransferRequest& request, const ProgressFn& progress = {},
                                   SolarModel* model = nullptr);
+
+/// What a dispersed engine does to a planned finite burn.
+struct BurnErrors {
+    double thrustScale = 1;  ///< the thrust is this many times the planned
+    double ispScale = 1;     ///< the specific impulse likewise
+    /// Pointing errors, rad: towards the orbit's normal, then across (normal x thrust).
+    double pointing[2] = {0, 0};
+    double ignitionShift = 0;  ///< s, the burn starts this much later on the parking orbit
+};
+
+/// How a flight passes the body it was aimed at. A pass below the surface has hitSurface set and
+/// no periselene (NaN).
+struct FlownPass {
+    double soiEntry = NAN;            ///< MJD of the entry into the body's sphere; NaN: none
+    double periselene = NAN;          ///< MJD
+    double periseleneAltitude = NAN;  ///< m above the mean radius
+    bool hitSurface = false;
+};
+
+/// Flies the finite burn of a lunar plan again through the full model with the errors given: the
+/// dispersed engine burns for the planned burn time (cut-off by the clock), so that without errors
+/// the flight is the plan's own. Refuses a plan without a finite burn and errors that leave no
+/// burn (scales not above 0, a burn that would spend the whole mass).
+Result<FlownPass> Refly(const TransferPlan& plan, const BurnErrors& errors,
+                        SolarModel* model = nullptr);
 
 // ---- porkchop grids
 // ------------------------------------------------------------------------------
