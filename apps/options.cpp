@@ -107,4 +107,15 @@ CLI::Validator Solver(const char* command) {
         "");
 }
 
+CLI::Validator OneOf(const char* command, const char* option, const char* a, const char* b,
+                     const char* c) {
+    return CLI::Validator(
+        [=](std::string& text) {
+            if (text == a || text == b || text == c) return std::string();
+            throw Refused(command, std::string(option) + " must be " + a + ", " + b + " or " + c +
+                                       ", not '" + plan::Shown(text) + "'");
+        },
+        "");
+}
+
 }  // namespace zaq::app

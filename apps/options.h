@@ -31,5 +31,8 @@ void AddBodies(CLI::App* cmd, const char* command, std::string* from, std::strin
                const char* toHelp);
 /// A Lambert solver, "G", "PN", "UB" or "UN" in any case, given to an otk::LambertSolver option.
 CLI::Validator Solver(const char* command);
+/// One of three words: "OPTION must be A, B or C, not 'TEXT'" otherwise.
+CLI::Validator OneOf(const char* command, const char* option, const char* a, const char* b,
+                     const char* c);
 
 }  // namespace zaq::app

@@ -27,6 +27,7 @@ struct TransferArgs {
     plan::Engine engine;
     CLI::Option *thrust = nullptr, *isp = nullptr, *mass = nullptr, *periselene = nullptr;
     std::string plot;  // PNG of the flown trajectory
+    std::string steering = "auto";
     bool json = false;
 };
 
@@ -53,6 +54,13 @@ void PrintBurn(const plan::LunarBurn& b) {
              "burn time " + ValueText(b.burnTime, 4) + " s");
     PrintRow("gravity loss", ValueText(dv - b.impulsiveDv, 4) + " m/s",
              "against the impulsive " + ValueText(b.impulsiveDv / 1e3, 5) + " km/s");
+    PrintRow("steering",
+             b.steering == plan::Steering::Local ? "local (follows the velocity)"
+                                                 : "fixed (inertial direction)",
+             "lead " + ValueText(b.lead, 4) + " s ahead of the impulsive ignition");
+    char propellant[40];
+    std::snprintf(propellant, sizeof propellant, "%.0f kg", b.propellant);
+    PrintRow("propellant", propellant);
     PrintRow("Moon's sphere", DateText(b.soiEntry), "MJD " + ValueText(b.soiEntry, -5));
     PrintRow("periselene", ValueText(b.periseleneAltitude / 1e3, 4) + " km",
              DateText(b.periselene) + " (" + std::to_string(b.flights) + " flights)");
@@ -186,6 +194,9 @@ int RunTransfer(TransferArgs& args, const Options& opts, plan::SolarModel& model
     r.parkAltitude = args.parkAlt * 1e3;
     r.periseleneAltitude = args.periseleneAlt * 1e3;
     r.keepTrack = !args.plot.empty();
+    r.steering = args.steering == "fixed"   ? plan::Steering::Fixed
+                 : args.steering == "local" ? plan::Steering::Local
+                                            : plan::Steering::Auto;
     Progress progress(kCommand);
     auto planned = plan::PlanTransfer(
         r,
@@ -271,6 +282,11 @@ void RegisterTransfer(CLI::App& app, Options& opts) {
                         "finite burn's flown pass (default 100)")
             ->transform(
                 Number(kCommand, "--periselene-alt", 0, plan::kMaxPeriseleneAltitude / 1e3));
+    cmd->add_option("--steering", args->steering,
+                    "For TO about FROM with an engine: the finite burn held fixed in space, held "
+                    "along the velocity (local), or whichever spends less (auto, the default)")
+        ->check(OneOf(kCommand, "--steering", "fixed", "local", "auto"))
+        ->type_name("fixed|local|auto");
     cmd->add_option("--plot", args->plot,
                     "For TO about FROM with an engine: a PNG of the flown trajectory, the Moon's "
                     "path and sphere of influence and the periselene (with gnuplot)")

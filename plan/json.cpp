@@ -78,17 +78,22 @@ Json TransferJson(const TransferPlan& p) {
     }
     if (const auto& b = p.burn) {
         const double dv = Length(b->thrust);
-        j["finite_burn"] = {{"dv_m_s", dv},
-                            {"burn_time_s", b->burnTime},
-                            {"gravity_loss_m_s", dv - b->impulsiveDv},
-                            {"ignition_mjd", b->ignition},
-                            {"cutoff_mjd", b->cutoff},
-                            {"thrust_vector_m_s", JsonVector(b->thrust)},
-                            {"ignition_position_m", JsonVector(b->r)},
-                            {"ignition_velocity_m_s", JsonVector(b->v)},
-                            {"thrust_n", b->thrustN},
-                            {"flow_kg_s", b->flow},
-                            {"mass_kg", b->mass}};
+        j["finite_burn"] = {
+            {"dv_m_s", dv},
+            {"burn_time_s", b->burnTime},
+            {"gravity_loss_m_s", dv - b->impulsiveDv},
+            {"steering", b->steering == Steering::Local ? "local" : "fixed"},
+            {"lead_s", b->lead},
+            {"propellant_kg", b->propellant},
+            {"ignition_mjd", b->ignition},
+            {"cutoff_mjd", b->cutoff},
+            {"thrust_vector_m_s", JsonVector(b->thrust)},
+            {"thrust_frame", b->steering == Steering::Local ? "local" : "reference"},
+            {"ignition_position_m", JsonVector(b->r)},
+            {"ignition_velocity_m_s", JsonVector(b->v)},
+            {"thrust_n", b->thrustN},
+            {"flow_kg_s", b->flow},
+            {"mass_kg", b->mass}};
         j["flown"] = {{"soi_entry_mjd", b->soiEntry},
                       {"periselene_alt_km", b->periseleneAltitude / 1e3},
                       {"periselene_mjd", b->periselene},

@@ -130,7 +130,19 @@ struct Setting {
     int csEarth;
     double ignition, arrive, thrust, flow, mass;
     VECTOR3 r, v;
+    Steering steering = Steering::Fixed;
 };
+
+// The manoeuvre's thrust mode of a steering.
+int ThrustMode(Steering steering) {
+    return steering == Steering::Local ? THRUST_LOCAL : THRUST_GLOBAL;
+}
+
+// g in the local orbital frame of (r, v): velocity, v x (r x v), r x v.
+VECTOR3 LocalFrame(const VECTOR3& g, const VECTOR3& r, const VECTOR3& v) {
+    const VECTOR3 h = CrossProduct(r, v);
+    return {dotp(g, unit(v)), dotp(g, unit(CrossProduct(v, h))), dotp(g, unit(h))};
+}
 
 std::unique_ptr<CFlight> Scenario(const Setting& s, cfVessel** vessel) {
     auto f = std::make_unique<CFlight>(s.sol, 4);
@@ -148,6 +160,7 @@ bool SolveBurn(const Setting& s, const VECTOR3& aim, const VECTOR3& guess, Lambe
     g->SetIgnitionState(s.csEarth, s.r, s.v, s.ignition);
     g->SetLambertAimPoint(aim, s.arrive);
     g->SetTolerance(kGuidanceTol);
+    g->SetAttitudeMode(s.steering == Steering::Local ? LAP_LOCAL : LAP_GLOBAL);
     g->SetVerbose(1);
     return g->ProcessCase(&guess) == 0;
 }
@@ -162,7 +175,7 @@ Pass FlyBurn(const Setting& s, const VECTOR3& thrust, double cutoff) {
     p.moon = f->GetMoonId();
     f->SetTruncationLimit(kTruncation);
     f->SetRefCallback(OnReference, &p);
-    vessel->AddManeuver(THRUST_GLOBAL, s.ignition, thrust, -1, s.thrust, s.flow);
+    vessel->AddManeuver(ThrustMode(s.steering), s.ignition, thrust, -1, s.thrust, s.flow);
     vessel->AddEvent(EVENT_PERIAPSIS, p.moon, OnPeriapsis, &p);
     if (f->Goto(cutoff) == 0) f->Goto(s.arrive + 2);
     if (!p.inside) return p;
@@ -188,7 +201,7 @@ std::vector<TrackPoint> Track(const Setting& s, const VECTOR3& thrust, double cu
     cfVessel* vessel = nullptr;
     auto f = Scenario(s, &vessel);
     f->SetTruncationLimit(kTruncation);
-    vessel->AddManeuver(THRUST_GLOBAL, s.ignition, thrust, -1, s.thrust, s.flow);
+    vessel->AddManeuver(ThrustMode(s.steering), s.ignition, thrust, -1, s.thrust, s.flow);
     const short earth = f->GetEarthId(), moon = f->GetMoonId();
     std::vector<TrackPoint> track;
     auto keep = [&] {
@@ -201,6 +214,71 @@ std::vector<TrackPoint> Track(const Setting& s, const VECTOR3& thrust, double cu
     keep();
     while (f->GetMJD() < end && track.size() < kMaxTrack && f->AutoStep() == 0) keep();
     return track;
+}
+
+// ---- the ignition lead ----
+// The burn is centred on the impulsive ignition by starting it a part of its burn time ahead; the
+// part that spends the least dv is searched for each steering, every trial a LambertAP solve from
+// the last trial's burn.
+
+struct LeadSearch {
+    Setting base;  // all but the ignition and its state
+    COrbit* park;
+    double impulsive, burnTime, earliest;  // MJD, s, MJD
+    VECTOR3 aim, guess;
+    LambertAP* g;
+    int solves = 0;
+};
+
+Setting SettingAt(const LeadSearch& ls, double lead) {
+    Setting s = ls.base;
+    s.ignition = ls.impulsive - lead * ls.burnTime / kSecondsPerDay;
+    if (s.ignition < ls.earliest) s.ignition += ls.park->OPe() / kSecondsPerDay;
+    ls.park->PosVelByMJD(s.ignition, &s.r, &s.v);
+    return s;
+}
+
+// A lead whose trial finds no burn costs without bound, so that the search turns away from it.
+int LeadCost(void* ctx, double lead, double* dv) {
+    LeadSearch& ls = *static_cast<LeadSearch*>(ctx);
+    ls.solves++;
+    if (!SolveBurn(SettingAt(ls, lead), ls.aim, ls.guess, ls.g)) {
+        *dv = INFINITY;
+        return 0;
+    }
+    ls.guess = ls.g->GetThrustVector();
+    *dv = Length(ls.guess);
+    return 0;
+}
+
+// The least-dv lead in [0, kMaxLead], from a bracket about half the burn time; -1 when no trial
+// reaches the aim point. dv receives its burn's dv.
+double BestLead(LeadSearch& ls, double* dv) {
+    constexpr double kMaxLead = 1.2, kStep = 0.25, kTol = 0.004;
+    double x[3] = {0.5 - kStep, 0.5, 0.5 + kStep}, f[3];
+    for (int i = 0; i < 3; i++) LeadCost(&ls, x[i], &f[i]);
+    // Walk the bracket downhill until its middle is the least, or a bound is reached.
+    for (int walk = 0; walk < 6 && !(f[1] <= f[0] && f[1] <= f[2]); walk++) {
+        const int dir = f[0] < f[2] ? -1 : 1;
+        const double next = x[1 + dir] + dir * kStep;
+        if (next < 0 || next > kMaxLead) break;
+        if (dir < 0) {
+            x[2] = x[1], f[2] = f[1], x[1] = x[0], f[1] = f[0], x[0] = next;
+            LeadCost(&ls, x[0], &f[0]);
+        } else {
+            x[0] = x[1], f[0] = f[1], x[1] = x[2], f[1] = f[2], x[2] = next;
+            LeadCost(&ls, x[2], &f[2]);
+        }
+    }
+    const int least = f[0] < f[1] ? (f[0] < f[2] ? 0 : 2) : (f[1] < f[2] ? 1 : 2);
+    if (!std::isfinite(f[least])) return -1;
+    double lead = x[least];
+    // Golden sections when the middle is the least of a bracket, from the last trial's burn.
+    if (least == 1 && std::isfinite(f[0] + f[2]) &&
+        Golden(&ls, LeadCost, x[0], x[1], x[2], kTol, &lead, 40) <= 0)
+        lead = x[1];
+    LeadCost(&ls, lead, dv);
+    return std::isfinite(*dv) ? lead : -1;
 }
 
 }  // namespace
@@ -253,53 +331,103 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
     const double b = rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * dotp(vinf, vinf)));
     VECTOR3 offset = side * b;
 
-    // Ignition ahead of the impulsive date by a part of the burn; a revolution later when that
-    // comes before the earliest ignition.
+    // The burn's lead and steering: those asked for, else the least-dv ones.
     const double burnTime = otk::BurnTimeBydV(Length(impulsiveDv), mass, thrust, flow);
-    double ignition = impulsive - request.ignitionLead * burnTime / kSecondsPerDay;
-    if (ignition < depart + kIgnitionDelay) ignition += park.OPe() / kSecondsPerDay;
-    Setting s{&sol, csEarth, ignition, arrive, thrust, flow, mass, {}, {}};
-    park.PosVelByMJD(ignition, &s.r, &s.v);
-
     LambertAP g;
-    VECTOR3 guess = impulsiveDv;
-    Pass pass;
-    double cutoff = 0;
-    int flights = 0;
-    for (; flights < kMaxFlights; flights++) {
-        if (!SolveBurn(s, moon + offset, guess, &g))
-            return Error{"no finite burn of this engine reaches the Moon at the arrival date" +
-                         SeeLog(model)};
-        guess = g.GetThrustVector();
-        VECTOR3 rc, vc;
-        g.GetCutOffState(&rc, &vc, &cutoff);
-        pass = FlyBurn(s, guess, cutoff);
-        if (pass.closest == INFINITY)
-            return Error{
-                "the flown trajectory does not pass the Moon within two days of the arrival"};
-        const double rp = Length(pass.r);
-        if (progress) progress({double(flights + 1), double(kMaxFlights), rp - radius, nullptr});
-        if (pass.inside && std::fabs(rp - rpGoal) < kPeriseleneTol) break;
-        // The miss of the flown pass moves the aim point by as much (the aim offset is the
-        // impact parameter of the straight-line pass).
-        VECTOR3 S;
-        const VECTOR3 B = ImpactVector(pass.r, pass.v, muMoon, &S);
-        const double vinf2 = dotp(pass.v, pass.v) - 2 * muMoon / rp;
-        const double bGoal = vinf2 > 0 ? rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * vinf2)) : b;
-        offset += unit(side - S * dotp(side, S)) * bGoal - B;
+    LeadSearch ls{{&sol, csEarth, 0, arrive, thrust, flow, mass, {}, {}, Steering::Fixed},
+                  &park,
+                  impulsive,
+                  burnTime,
+                  depart + kIgnitionDelay,
+                  moon + offset,
+                  {},
+                  &g};
+    // Each steering's least-dv lead (or the lead asked for), the cheaper steering first.
+    struct Choice {
+        Steering steering;
+        double lead, dv;
+        VECTOR3 guess;
+    };
+    std::vector<Choice> choices;
+    for (Steering mode : {Steering::Fixed, Steering::Local}) {
+        if (request.steering != Steering::Auto && request.steering != mode) continue;
+        ls.base.steering = mode;
+        const Setting at =
+            SettingAt(ls, std::isnan(request.ignitionLead) ? 0.5 : request.ignitionLead);
+        ls.guess = mode == Steering::Local ? LocalFrame(impulsiveDv, at.r, at.v) : impulsiveDv;
+        double dv = INFINITY, x = request.ignitionLead;
+        if (std::isnan(x))
+            x = BestLead(ls, &dv);
+        else
+            LeadCost(&ls, x, &dv);
+        if (x >= 0 && std::isfinite(dv)) choices.push_back({mode, x, dv, ls.guess});
     }
-    if (flights == kMaxFlights)
-        return Error{
-            "the flown trajectory could not be brought to the periselene asked for "
-            "(closest " +
-            ValueText((Length(pass.r) - radius) / 1e3, 4) + " km)"};
+    if (choices.size() == 2 && choices[1].dv < choices[0].dv) std::swap(choices[0], choices[1]);
+
+    // The aim-point correction: the burn flown, its miss moving the aim point, until the flown
+    // periselene is the one asked for. A steering that cannot get there leaves it to the other.
+    std::string failure =
+        "no finite burn of this engine reaches the Moon at the arrival date" + SeeLog(model);
+    Setting s{};
+    Pass pass;
+    double cutoff = 0, lead = 0;
+    int flights = 0;
+    bool reached = false;
+    Steering steering = Steering::Fixed;
+    for (size_t k = 0; k < choices.size() && !reached; k++) {
+        const Choice& c = choices[k];
+        ls.base.steering = steering = c.steering;
+        s = SettingAt(ls, lead = c.lead);
+        VECTOR3 aimOffset = offset, guess = c.guess;
+        for (flights = 0; flights < kMaxFlights; flights++) {
+            if (!SolveBurn(s, moon + aimOffset, guess, &g)) {
+                failure = "no finite burn of this engine reaches the Moon at the arrival date" +
+                          SeeLog(model);
+                break;
+            }
+            guess = g.GetThrustVector();
+            VECTOR3 rc, vc;
+            g.GetCutOffState(&rc, &vc, &cutoff);
+            pass = FlyBurn(s, guess, cutoff);
+            if (pass.closest == INFINITY) {
+                failure =
+                    "the flown trajectory does not pass the Moon within two days of the "
+                    "arrival";
+                break;
+            }
+            const double rp = Length(pass.r);
+            if (progress)
+                progress({double(flights + 1), double(kMaxFlights), rp - radius, nullptr});
+            if (pass.inside && std::fabs(rp - rpGoal) < kPeriseleneTol) {
+                reached = true;
+                offset = aimOffset;
+                break;
+            }
+            failure =
+                "the flown trajectory could not be brought to the periselene asked for "
+                "(closest " +
+                ValueText((rp - radius) / 1e3, 4) + " km)";
+            // The miss of the flown pass moves the aim point by as much (the aim offset is the
+            // impact parameter of the straight-line pass).
+            VECTOR3 S;
+            const VECTOR3 B = ImpactVector(pass.r, pass.v, muMoon, &S);
+            const double vinf2 = dotp(pass.v, pass.v) - 2 * muMoon / rp;
+            const double bGoal =
+                vinf2 > 0 ? rpGoal * std::sqrt(1 + 2 * muMoon / (rpGoal * vinf2)) : b;
+            aimOffset += unit(side - S * dotp(side, S)) * bGoal - B;
+        }
+    }
+    if (!reached) return Error{failure};
     LunarBurn out;
-    out.ignition = ignition;
+    out.ignition = s.ignition;
     out.r = s.r;
     out.v = s.v;
     out.cutoff = cutoff;
     out.thrust = g.GetThrustVector();
+    out.steering = steering;
+    out.lead = lead * burnTime;
     out.burnTime = g.GetBurnTime();
+    out.propellant = flow * out.burnTime;
     VECTOR3 impulsiveAim{};
     LeastDvIgnition(park, moon + offset, depart, arrive, muEarth, &impulsiveAim);
     out.impulsiveDv = Length(impulsiveAim);
@@ -345,8 +473,10 @@ Result<FlownPass> Refly(const TransferPlan& plan, const BurnErrors& errors, Sola
     const double spent = flow * b.burnTime;
     if (!(spent < b.mass)) return Refusal("the dispersed engine would spend the whole mass");
     const double dv = thrust / flow * std::log(b.mass / (b.mass - spent));
-    // The planned direction turned by the pointing errors.
-    const VECTOR3 u = unit(b.thrust), h = CrossProduct(b.r, b.v);
+    // The planned direction turned by the pointing errors, towards the orbit's normal first (in
+    // the local frame its third axis).
+    const VECTOR3 u = unit(b.thrust);
+    const VECTOR3 h = b.steering == Steering::Local ? VECTOR3{0, 0, 1} : CrossProduct(b.r, b.v);
     const VECTOR3 n1 = unit(h - u * dotp(h, u)), n2 = CrossProduct(n1, u);
     const VECTOR3 d =
         unit(u + n1 * std::tan(errors.pointing[0]) + n2 * std::tan(errors.pointing[1]));
@@ -359,7 +489,8 @@ Result<FlownPass> Refly(const TransferPlan& plan, const BurnErrors& errors, Sola
               flow,
               b.mass,
               b.r,
-              b.v};
+              b.v,
+              b.steering};
     if (errors.ignitionShift != 0)
         COrbit(b.r, b.v, muEarth, b.ignition).PosVelByMJD(s.ignition, &s.r, &s.v);
     const Pass pass = FlyBurn(s, d * dv, s.ignition + b.burnTime / kSecondsPerDay);

@@ -40,6 +40,7 @@ Check CheckRequest(const TransferRequest& r) {
         if (auto c = CheckRange("the mass", e.mass, kMassRange[0], kMassRange[1], 1, "kg"))
             return c;
     }
+    if (std::isnan(r.ignitionLead)) return std::nullopt;  // searched
     return CheckRange("the ignition lead", r.ignitionLead, 0, 1, 1, "of the burn time");
 }
 

@@ -157,6 +157,10 @@ struct Engine {
     double mass = 0;    ///< at ignition, kg
 };
 
+/// How a finite burn points: held fixed in the reference frame, or held in the local orbital
+/// frame (along the velocity as the burn turns it).
+enum class Steering { Auto, Fixed, Local };
+
 /// A transfer from FROM to TO: both about a common body (a Lambert arc and the ejection from a
 /// circular parking orbit in FROM's equatorial plane), or TO about FROM (the least-dv ignition
 /// from a circular parking orbit whose plane holds TO's arrival position; with an engine, the
@@ -170,8 +174,11 @@ struct TransferRequest {
     bool longWay = false;                                ///< transfer angle above 180 deg
     std::optional<Engine> engine;
     double periseleneAltitude = 100e3;  ///< m above TO's mean radius (TO about FROM, engine)
-    /// The finite burn starts ahead of the impulsive ignition by this part of its burn time.
-    double ignitionLead = 0.35;
+    /// The finite burn starts ahead of the impulsive ignition by this part of its burn time; NaN
+    /// (the default): the lead that spends the least dv, searched.
+    double ignitionLead = NAN;
+    /// How the finite burn points: Auto takes whichever of the two spends less.
+    Steering steering = Steering::Auto;
     bool keepTrack = false;  ///< keep the flown path of the finite burn (for a plot)
 };
 
@@ -207,9 +214,14 @@ struct TrackPoint {
 struct LunarBurn {
     double ignition = 0, cutoff = 0;  ///< MJD
     VECTOR3 r{}, v{};                 ///< parking-orbit state at ignition about FROM
-    VECTOR3 thrust{};                 ///< burn vector, its length the burn's dv (m/s)
-    double burnTime = 0;              ///< s
-    double impulsiveDv = 0;           ///< the least-dv impulsive burn to the same aim point, m/s
+    /// Burn vector, its length the burn's dv (m/s): in the reference frame when fixed, in the
+    /// local orbital frame at ignition (velocity, v x (r x v), r x v) when local.
+    VECTOR3 thrust{};
+    Steering steering = Steering::Fixed;  ///< Fixed or Local
+    double lead = 0;                      ///< s the burn starts ahead of the impulsive ignition
+    double burnTime = 0;                  ///< s
+    double propellant = 0;                ///< kg burnt
+    double impulsiveDv = 0;  ///< the least-dv impulsive burn to the same aim point, m/s
     double thrustN = 0, flow = 0, mass = 0;  ///< the engine: N, kg/s, kg
     double soiEntry = 0;                     ///< MJD of the passage into TO's sphere of influence
     double periseleneAltitude = 0;           ///< m above TO's mean radius

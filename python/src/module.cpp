@@ -94,6 +94,7 @@ py::dict BurnState(const plan::TransferPlan& p) {
     d["to_radius"] = p.toRadius, d["ignition"] = b.ignition, d["r"] = vec(b.r), d["v"] = vec(b.v);
     d["thrust"] = vec(b.thrust), d["burn_time"] = b.burnTime, d["thrust_n"] = b.thrustN;
     d["flow"] = b.flow, d["mass"] = b.mass;
+    d["local"] = b.steering == plan::Steering::Local;
     return d;
 }
 
@@ -111,6 +112,7 @@ plan::TransferPlan PlanFromState(const py::dict& d) {
     b.thrust = vec("thrust"), b.burnTime = d["burn_time"].cast<double>();
     b.thrustN = d["thrust_n"].cast<double>(), b.flow = d["flow"].cast<double>();
     b.mass = d["mass"].cast<double>();
+    b.steering = d["local"].cast<bool>() ? plan::Steering::Local : plan::Steering::Fixed;
     p.burn = b;
     return p;
 }
@@ -234,11 +236,19 @@ PYBIND11_MODULE(_zaq, m) {
 
     m.def("plan_transfer", [](const std::string& from, const std::string& to, double depart,
                               double arrive, double parkAlt, bool longWay,
-                              const std::string& solver, py::object engine, double periseleneAlt) {
+                              const std::string& solver, py::object engine, double periseleneAlt,
+                              const std::string& steering) {
         plan::TransferRequest r;
         r.from = from, r.to = to, r.depart = depart, r.arrive = arrive;
         r.parkAltitude = parkAlt, r.longWay = longWay, r.solver = Solver(solver);
         r.periseleneAltitude = periseleneAlt;
+        if (steering == "fixed")
+            r.steering = plan::Steering::Fixed;
+        else if (steering == "local")
+            r.steering = plan::Steering::Local;
+        else if (steering != "auto")
+            throw py::value_error("steering must be 'fixed', 'local' or 'auto', not '" +
+                                  plan::Shown(steering) + "'");
         if (!engine.is_none()) {
             const auto t = engine.cast<py::tuple>();
             r.engine = plan::Engine{t[0].cast<double>(), t[1].cast<double>(), t[2].cast<double>()};

@@ -257,10 +257,11 @@ class TransferPlan:
 
 
 def plan_transfer(frm, to, depart, arrive, park_alt_km=300, way="short", solver="UN",
-                  thrust=None, isp=None, mass=None, periselene_alt_km=100):
+                  thrust=None, isp=None, mass=None, periselene_alt_km=100, steering="auto"):
     """The transfer from frm to to: a Lambert arc and ejection about a common body, or for to
     about frm (Earth -> Moon) the least-dv ignition and, with an engine (thrust N, isp s, mass
-    kg), the finite burn flown to the periselene altitude asked for."""
+    kg), the finite burn flown to the periselene altitude asked for, held fixed in space or
+    along the velocity ("local"; "auto": whichever spends less)."""
     engine = (thrust, isp, mass)
     if any(x is not None for x in engine) and any(x is None for x in engine):
         raise ValueError("an engine needs thrust, isp and mass, all above 0")
@@ -270,7 +271,7 @@ def plan_transfer(frm, to, depart, arrive, park_alt_km=300, way="short", solver=
         str(frm), str(to), _one_mjd(depart), _one_mjd(arrive), float(park_alt_km) * 1e3,
         way == "long", str(solver).upper(),
         None if thrust is None else tuple(float(x) for x in engine),
-        float(periselene_alt_km) * 1e3)
+        float(periselene_alt_km) * 1e3, str(steering))
     return TransferPlan(plan, burn)
 
 

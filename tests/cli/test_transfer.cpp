@@ -184,8 +184,9 @@ protected:
         f.SetStartMJD(ignition);
         cfVessel* v = f.CreateVessel(f.GetEarthId(), Vec(burn["ignition_position_m"]),
                                      Vec(burn["ignition_velocity_m_s"]), Num(burn, "/mass_kg"));
-        v->AddManeuver(THRUST_GLOBAL, ignition, Vec(burn["thrust_vector_m_s"]), -1,
-                       Num(burn, "/thrust_n"), Num(burn, "/flow_kg_s"));
+        const int mode = burn.at("thrust_frame") == "local" ? THRUST_LOCAL : THRUST_GLOBAL;
+        v->AddManeuver(mode, ignition, Vec(burn["thrust_vector_m_s"]), -1, Num(burn, "/thrust_n"),
+                       Num(burn, "/flow_kg_s"));
         EXPECT_EQ(f.Goto(Num(burn, "/cutoff_mjd")), 0);
         const double step = 30 / 86400.0;
         double d[3] = {INFINITY, INFINITY, INFINITY}, t = f.GetMJD();
