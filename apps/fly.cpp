@@ -10,6 +10,7 @@
 
 #include "apps/arguments.h"
 #include "apps/commands.h"
+#include "apps/csv.h"
 #include "apps/json.h"
 #include "apps/options.h"
 #include "apps/output.h"
@@ -50,18 +51,6 @@ std::string BodyList(const plan::FlightRecord& flight) {
     return list;
 }
 
-bool WriteCsv(const std::string& path, const plan::FlightRecord& flight) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
-    std::fprintf(f, "mjd,utc,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,altitude_km,reference\n");
-    for (const plan::FlightSample& w : flight.samples)
-        std::fprintf(f, "%.8f,%s,%.4f,%.4f,%.4f,%.7f,%.7f,%.7f,%.4f,%s\n", w.mjd,
-                     DateText(w.mjd).c_str(), w.r.x / 1e3, w.r.y / 1e3, w.r.z / 1e3, w.v.x / 1e3,
-                     w.v.y / 1e3, w.v.z / 1e3, w.altitude / 1e3,
-                     flight.bodies[w.reference].c_str());
-    return std::fclose(f) == 0;
-}
-
 // Altitude over time beside the path seen from above the start orbit's plane (x towards its
 // periapsis), with the body's outline.
 bool Plot(const std::string& png, const std::vector<plan::FlightSample>& rows,
@@ -100,6 +89,21 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
     r.inclination = inc / kDeg;
     r.duration = days * kSecondsPerDay;
     if (std::isnan(r.start)) r.start = ParseDate("");  // now
+    // The path goes to the CSV as it is flown (and is kept for the plot only).
+    const std::string prefix = OutputPath(opts, args.out.empty() ? "fly-" + r.body : args.out);
+    const std::string csv = prefix + ".csv", png = prefix + ".png";
+    CsvFile rows(csv, "mjd,utc,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,altitude_km,reference");
+    std::vector<std::string> bodies;
+    std::vector<plan::FlightSample> path;
+    UtcTexts utc;
+    auto sink = [&](const plan::FlightSample& w) {
+        rows.Number(w.mjd, 8).Text(utc(w.mjd));
+        for (double x : {w.r.x, w.r.y, w.r.z}) rows.Number(x / 1e3, 4);
+        for (double x : {w.v.x, w.v.y, w.v.z}) rows.Number(x / 1e3, 7);
+        rows.Number(w.altitude / 1e3, 4).Text(bodies[w.reference]);
+        rows.EndRow();
+        if (args.plot) path.push_back(w);
+    };
     // The flight's events as they happen (the header once the orbit is known), and its progress.
     Progress progress(kCommand);
     size_t told = 0;
@@ -107,6 +111,7 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
         r,
         [&](const plan::Progress& p) {
             const plan::FlightRecord& f = *p.flight;
+            bodies = f.bodies;
             if (!args.json && p.done == 0)
                 std::printf(
                     "%s: parking orbit %.3f x %.3f km, inclination %.3f deg to %s's equator, "
@@ -120,15 +125,12 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
             const double flown = p.done / kSecondsPerDay;
             progress.Note("%5.1f%% (%.2f of %g days)", 100 * flown / days, flown, days);
         },
-        &model);
+        &model, sink);
     progress.Done();
     if (!planned.ok()) return Fail(kCommand, "%s", planned.error().c_str());
     const plan::FlightRecord& f = planned.value();
-
-    const std::string prefix = OutputPath(opts, args.out.empty() ? "fly-" + f.body : args.out);
-    const std::string csv = prefix + ".csv", png = prefix + ".png";
-    if (!WriteCsv(csv, f)) return Fail(kCommand, "cannot write %s", csv.c_str());
     std::string why;
+    if (!rows.Close(&why)) return Fail(kCommand, "cannot write %s: %s", csv.c_str(), why.c_str());
     const bool canPlot = args.plot && OnPath("gnuplot");
     char title[200];
     std::snprintf(title, sizeof title, "%s: %.0f x %.0f km, %.1f deg to the equator, from %s",
@@ -138,7 +140,7 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
         std::fprintf(stderr,
                      "zaq fly: gnuplot is not installed (apt-get install gnuplot-nox); no plot, "
                      "the CSV is written\n");
-    else if (canPlot && !(plotted = Plot(png, f.samples, title, f.radius, unit(f.r0),
+    else if (canPlot && !(plotted = Plot(png, path, title, f.radius, unit(f.r0),
                                          unit(CrossProduct(CrossProduct(f.r0, f.v0), f.r0)), &why)))
         std::fprintf(stderr, "zaq fly: no plot: %s; the CSV is written\n", why.c_str());
 

@@ -9,6 +9,7 @@
 
 #include "apps/arguments.h"
 #include "apps/commands.h"
+#include "apps/csv.h"
 #include "apps/json.h"
 #include "apps/options.h"
 #include "apps/output.h"
@@ -42,23 +43,26 @@ double TofDays(const Cell& c) {
     return c.tof / kSecondsPerDay;
 }
 
-bool WriteCsv(const std::string& path, const std::vector<Cell>& cells) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
-    std::fprintf(f,
-                 "depart_mjd,depart_utc,tof_days,arrive_mjd,c3_km2_s2,vinf_depart_km_s,"
-                 "vinf_arrive_km_s,status,way\n");
+// The grid as CSV, a row a cell (departure-major); false with the reason in *why.
+bool WriteCsv(const std::string& path, const std::vector<Cell>& cells, std::string* why) {
+    CsvFile f(path,
+              "depart_mjd,depart_utc,tof_days,arrive_mjd,c3_km2_s2,vinf_depart_km_s,"
+              "vinf_arrive_km_s,status,way");
+    UtcTexts utc;
+    std::string departText;
+    double departed = NAN;  // a column's departure: its UTC text is made once
     for (const Cell& c : cells) {
         const Leg& l = c.leg[c.shown];
-        std::fprintf(f, "%.6f,%s,%.6f,%.6f,", c.depart, DateText(c.depart).c_str(), TofDays(c),
-                     c.arrive);
+        if (c.depart != departed) departText = utc(departed = c.depart);
+        f.Number(c.depart, 6).Text(departText).Number(TofDays(c), 6).Number(c.arrive, 6);
         if (l.ok)
-            std::fprintf(f, "%.6f,%.6f,%.6f,", l.c3 / 1e6, l.vinfDepart / 1e3, l.vinfArrive / 1e3);
+            f.Number(l.c3 / 1e6, 6).Number(l.vinfDepart / 1e3, 6).Number(l.vinfArrive / 1e3, 6);
         else
-            std::fprintf(f, ",,,");
-        std::fprintf(f, "%d,%s\n", l.status, c.way < 0 ? "" : kWayName[c.way]);
+            f.Blank().Blank().Blank();
+        f.Integer(l.status).Text(c.way < 0 ? "" : kWayName[c.way]);
+        f.EndRow();
     }
-    return std::fclose(f) == 0;
+    return f.Close(why);
 }
 
 // Seconds since 1970 (gnuplot's time axis) of an MJD (TT), on the UTC scale.
@@ -185,13 +189,14 @@ int RunPorkchop(PorkchopArgs& args, const Options& opts) {
     const std::string prefix =
         OutputPath(opts, args.out.empty() ? "porkchop-" + grid.from + "-" + grid.to : args.out);
     const std::string csv = prefix + ".csv", png = prefix + ".png";
-    if (!WriteCsv(csv, grid.cells)) return Fail(kCommand, "cannot write %s", csv.c_str());
+    std::string why;
+    if (!WriteCsv(csv, grid.cells, &why))
+        return Fail(kCommand, "cannot write %s: %s", csv.c_str(), why.c_str());
     const bool canPlot = args.plot && OnPath("gnuplot");
     if (args.plot && !canPlot)
         std::fprintf(stderr,
                      "zaq porkchop: gnuplot is not installed (apt-get install gnuplot-nox); no "
                      "plot, the CSV is written\n");
-    std::string why;
     const bool plotted = canPlot && Plot(png, grid, best, wayText, &why);
     if (canPlot && !plotted)
         std::fprintf(stderr, "zaq porkchop: no plot: %s; the CSV is written\n", why.c_str());

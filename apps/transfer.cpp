@@ -78,7 +78,7 @@ void PrintTable(const plan::TransferPlan& p) {
     } else {
         std::printf("%s -> %s about %s: Lambert %s%s, %s way\n", p.from.c_str(), p.to.c_str(),
                     p.reference.c_str(), otk::LambertSolverName(p.solver),
-                    p.arc.refined ? " (refined by PN)" : "", p.longWay ? "long" : "short");
+                    p.arc.refined ? " (refined)" : "", p.longWay ? "long" : "short");
         PrintRow("departure", DateText(a.depart), "MJD " + ValueText(a.depart, -5));
     }
     PrintRow("arrival", DateText(a.arrive), "MJD " + ValueText(a.arrive, -5));

@@ -343,8 +343,16 @@ char* MJDToClock(double mjd) {
     if (sod >= kSecondsPerDay) sod = std::nextafter(kSecondsPerDay, 0.0);
     double hours, minutes, seconds;
     SplitHms(sod, hours, minutes, seconds);
-    std::snprintf(clockText, sizeof clockText, "%02.0f:%02.0f:%02.0f", hours, minutes,
-                  std::floor(seconds));
+    // "%02.0f:%02.0f:%02.0f" of three whole numbers below 100, written digit by digit: dates are
+    // formatted by the hundred thousand in a run's CSV.
+    char* p = clockText;
+    for (double x : {hours, minutes, std::floor(seconds)}) {
+        const int n = static_cast<int>(x);
+        if (p != clockText) *p++ = ':';
+        *p++ = static_cast<char>('0' + n / 10);
+        *p++ = static_cast<char>('0' + n % 10);
+    }
+    *p = '\0';
     return clockText;
 }
 
@@ -378,8 +386,25 @@ const char* PrintUT(double mjd) {
     const int day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
     const int month = static_cast<int>(m + 3 - 12 * (m / 10));
     const long long year = 100 * b + d - 4800 + m / 10;
-    std::snprintf(dateText, sizeof dateText, "%d-%s-%lld %s", day, kMonths[month - 1], year,
-                  MJDToClock(mjd));
+    // "%d-%s-%lld %s", written piece by piece.
+    char digits[24];
+    char* p = dateText;
+    auto put = [&](long long n) {
+        if (n < 0) *p++ = '-';
+        unsigned long long u = n < 0 ? 0ull - static_cast<unsigned long long>(n) : n;
+        int k = 0;
+        do digits[k++] = static_cast<char>('0' + u % 10);
+        while ((u /= 10) != 0);
+        while (k > 0) *p++ = digits[--k];
+    };
+    put(day);
+    *p++ = '-';
+    for (const char* q = kMonths[month - 1]; *q;) *p++ = *q++;
+    *p++ = '-';
+    put(year);
+    *p++ = ' ';
+    for (const char* q = MJDToClock(mjd); *q;) *p++ = *q++;
+    *p = '\0';
     return dateText;
 }
 

@@ -139,37 +139,29 @@ Result<BodyPair> ResolvePair(const std::string& from, const std::string& to) {
     return p;
 }
 
-bool SolveArc(const BodyPair& pair, double depart, double arrive, otk::LambertSolver solver,
-              bool longWay, double* warm, Arc* arc) {
-    using otk::LambertSolver;
-    Arc a;
-    a.depart = depart;
-    a.arrive = arrive;
-    StateAbout(pair.from, pair.ref, depart, &a.r1, &a.v1);
-    StateAbout(pair.to, pair.ref, arrive, &a.r2, &a.v2);
-    const double t = (arrive - depart) * zaq::kSecondsPerDay;
+void ArcEnds(const BodyPair& pair, double depart, double arrive, Arc* arc) {
+    arc->depart = depart;
+    arc->arrive = arrive;
+    StateAbout(pair.from, pair.ref, depart, &arc->r1, &arc->v1);
+    StateAbout(pair.to, pair.ref, arrive, &arc->r2, &arc->v2);
+}
+
+bool SolveArc(const BodyPair& pair, otk::LambertSolver solver, bool longWay, double* warm,
+              Arc* arc) {
+    Arc& a = *arc;
+    const double t = (a.arrive - a.depart) * zaq::kSecondsPerDay;
     const double dir = longWay ? -1.0 : 1.0;
     a.status = otk::Lambert(solver, a.r1, a.r2, t, dir, pair.mu, warm, &a.vDepart, &a.vArrive);
     const bool ok = a.status > 0;
-    // The universal-variable solvers stop once the flight time is within 1e-6 of t: over an
-    // interplanetary arc that is tens of seconds, hundreds of kilometres at arrival. Newton
-    // steps on the semi-latus rectum of their arc take it to the p-iteration's precision.
-    if (ok && (solver == LambertSolver::UB || solver == LambertSolver::UN)) {
-        const VECTOR3 h = CrossProduct(a.r1, a.vDepart);
-        double p = dotp(h, h) / pair.mu;
-        VECTOR3 v1{}, v2{};
-        if (otk::LambertPN(a.r1, a.r2, t, dir, pair.mu, &p, &v1, &v2) > 0) {
-            a.vDepart = v1;
-            a.vArrive = v2;
-            a.refined = true;
-        }
-    }
+    // The solvers stop once the flight time is within 1e-9 of t (1e-6 for the universal-variable
+    // ones: over an interplanetary arc tens of seconds, hundreds of kilometres at arrival).
+    // Newton steps on the universal-variable time equation take the arc to double precision.
+    a.refined = ok && otk::LambertRefine(a.r1, a.r2, t, dir, pair.mu, &a.vDepart, &a.vArrive) > 0;
     if (ok) {
         a.vinfDepart = a.vDepart - a.v1;
         a.vinfArrive = a.vArrive - a.v2;
         a.c3 = dotp(a.vinfDepart, a.vinfDepart);
     }
-    *arc = a;
     return ok;
 }
 

@@ -160,7 +160,8 @@ double NodeDrift(const std::vector<FlyEvent>& events) {
 
 }  // namespace
 
-Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, SolarModel* model) {
+Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, SolarModel* model,
+                         const SampleFn& sink) {
     if (auto refused = CheckRequest(request)) return *refused;
     const double start = request.start, days = request.duration / kSecondsPerDay;
     if (!hostsim::LoadSolarSystem(start)) return Error{hostsim::LastError()};
@@ -216,8 +217,16 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
 
     // Every step's end is a sample (fewer on long flights).
     const double end = start + days, spacing = days / kMaxSamples;
-    out.samples.push_back({start, r0, v0, request.periapsisAltitude, f.body});
+    double last = start;  // the last sample's date
+    auto take = [&](const FlightSample& w) {
+        last = w.mjd;
+        if (sink)
+            sink(w);
+        else
+            out.samples.push_back(w);
+    };
     if (progress) progress({0, out.duration, NAN, &out});
+    take({start, r0, v0, request.periapsisAltitude, f.body});
     int refused = 0;
     while (flight->GetMJD() < end) {
         const double left = (end - flight->GetMJD()) * kSecondsPerDay, dt = flight->GetNextdT();
@@ -236,8 +245,8 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
         const VECTOR3 r = f.vessel->GetPosition();
         const short ref = f.vessel->GetReference();
         const double altitude = Length(r) - (ref == f.body ? f.radius : flight->GetRadius(ref));
-        if (mjd - out.samples.back().mjd >= spacing || mjd >= end)
-            out.samples.push_back({mjd, r, f.vessel->GetVelocity(), altitude, ref});
+        if (mjd - last >= spacing || mjd >= end)
+            take({mjd, r, f.vessel->GetVelocity(), altitude, ref});
         if (progress) progress({(mjd - start) * kSecondsPerDay, out.duration, NAN, &out});
     }
     out.nodeDrift = NodeDrift(out.events);

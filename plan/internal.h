@@ -49,12 +49,13 @@ struct BodyPair {
 /// without a common reference.
 Result<BodyPair> ResolvePair(const std::string& from, const std::string& to);
 
-/// Solves the arc from FROM's position at depart to TO's at arrive about pair.ref with the
-/// chosen solver (the short way unless longWay); arcs of the universal-variable solvers are
-/// sharpened by p-iteration. warm carries the solver's iteration variable between calls (null:
-/// none). False when the solver fails; arc then holds the states and the status.
-bool SolveArc(const BodyPair& pair, double depart, double arrive, otk::LambertSolver solver,
-              bool longWay, double* warm, Arc* arc);
+/// The two ends of an arc: FROM at depart and TO at arrive about pair.ref, with their dates.
+void ArcEnds(const BodyPair& pair, double depart, double arrive, Arc* arc);
+/// Solves the arc whose ends arc holds with the chosen solver (the short way unless longWay),
+/// refined to double precision; warm carries the solver's iteration variable between calls
+/// (null: none). False when the solver fails; arc then holds the status.
+bool SolveArc(const BodyPair& pair, otk::LambertSolver solver, bool longWay, double* warm,
+              Arc* arc);
 
 /// The circular orbit of radius r about mu with angular momentum along normal.
 COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd);

@@ -31,17 +31,19 @@ Check CheckRequest(const PorkchopRequest& r, const std::array<bool, 2>& ways) {
     return CheckSolver(r.solver, ways[1]);
 }
 
-// Solves both legs of a cell; warm carries each way's iteration variable down the column.
+// Solves both legs of a cell from its arc's ends; warm carries each way's iteration variable
+// down the column.
 void SolveCell(const BodyPair& pair, otk::LambertSolver solver, const std::array<bool, 2>& ways,
-               double warm[2], PorkchopCell& c) {
+               const Arc& ends, double warm[2], PorkchopCell& c) {
     for (int w = 0; w < 2; ++w) {
         if (!ways[w]) continue;
         PorkchopLeg& l = c.leg[w];
-        Arc arc;
-        l.ok = SolveArc(pair, c.depart, c.arrive, solver, w == 1, &warm[w], &arc);
+        Arc arc = ends;
+        l.ok = SolveArc(pair, solver, w == 1, &warm[w], &arc);
         if (!l.ok && warm[w] != 0) {  // the neighbour's value may lead astray: once cold
             warm[w] = 0;
-            l.ok = SolveArc(pair, c.depart, c.arrive, solver, w == 1, &warm[w], &arc);
+            arc = ends;
+            l.ok = SolveArc(pair, solver, w == 1, &warm[w], &arc);
         }
         l.status = arc.status;
         l.c3 = arc.c3;
@@ -87,8 +89,12 @@ Result<PorkchopGrid> Porkchop(const PorkchopRequest& request, const ProgressFn& 
     grid.cells.resize(static_cast<size_t>(n) * n);
     for (int i = 0; i < n; ++i) {
         const double depart = d1 + (d2 - d1) * i / (n - 1);
-        // Each column starts cold and carries the solver's variable along, one per way.
+        // Each column starts cold and carries the solver's variable along, one per way; the
+        // departure body's state is the column's, the arrival body's the cell's.
         double warm[2] = {0, 0};
+        Arc ends;
+        ends.depart = depart;
+        StateAbout(pair.from, pair.ref, depart, &ends.r1, &ends.v1);
         for (int j = 0; j < n; ++j) {
             const size_t k = static_cast<size_t>(i) * n + j;
             PorkchopCell& c = grid.cells[k];
@@ -97,7 +103,9 @@ Result<PorkchopGrid> Porkchop(const PorkchopRequest& request, const ProgressFn& 
             c.arrive = depart + tof;
             c.tof = tof * kSecondsPerDay;
             c.shown = grid.ways[0] ? 0 : 1;
-            SolveCell(pair, request.solver, grid.ways, warm, c);
+            ends.arrive = c.arrive;
+            StateAbout(pair.to, pair.ref, c.arrive, &ends.r2, &ends.v2);
+            SolveCell(pair, request.solver, grid.ways, ends, warm, c);
             for (int w = 0; w < 2; ++w)
                 if (c.leg[w].ok &&
                     (grid.best[w] < 0 || c.leg[w].c3 < grid.cells[grid.best[w]].leg[w].c3))

@@ -127,7 +127,8 @@ Result<TransferPlan> PlanTransfer(const TransferRequest& request, const Progress
                        pair.fromName.c_str(), (soi - plan.fromRadius) / 1e3);
     if (!pair.lunar) {
         Arc& a = plan.arc;
-        if (!SolveArc(pair, depart, arrive, request.solver, request.longWay, nullptr, &a))
+        ArcEnds(pair, depart, arrive, &a);
+        if (!SolveArc(pair, request.solver, request.longWay, nullptr, &a))
             return Refusal("Lambert solver %s did not converge (result %d)",
                            otk::LambertSolverName(request.solver), a.status);
         // A transfer angle past 180 deg makes the short way run against the planets' motion.

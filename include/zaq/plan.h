@@ -370,10 +370,15 @@ struct FlightRecord {
     double nodeDrift = NAN;             ///< rad/s of the ascending node, first to last
 };
 
+/// Receives the samples of a flight as they are taken.
+using SampleFn = std::function<void(const FlightSample&)>;
+
 /// The progress callback is told once before the first step and after every step: done of total
-/// seconds, `flight` the record so far (the orbit, the scenario's bodies, the events met).
+/// seconds, `flight` the record so far (the orbit, the scenario's bodies, the events met). With a
+/// sink the samples go to it as they are taken and the record keeps none (a long flight then
+/// needs no memory for its path).
 Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress = {},
-                         SolarModel* model = nullptr);
+                         SolarModel* model = nullptr, const SampleFn& sink = {});
 
 // ---- ephemerides
 // ---------------------------------------------------------------------------------
