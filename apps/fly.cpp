@@ -29,6 +29,7 @@ using plan::ValueText;
 struct FlyArgs {
     plan::FlyRequest request;
     double alt = NAN, inc = NAN, days = NAN;  // km, deg, days as given
+    double sample = NAN;                      // s between rows; NaN: by the flight's length
     std::string out;
     bool json = false, plot = true;
 };
@@ -52,32 +53,22 @@ std::string BodyList(const plan::FlightRecord& flight) {
 }
 
 // Altitude over time beside the path seen from above the start orbit's plane (x towards its
-// periapsis), with the body's outline.
-bool Plot(const std::string& png, const std::vector<plan::FlightSample>& rows,
-          const std::string& title, double radius, const VECTOR3& P, const VECTOR3& Q,
-          std::string* why) {
-    const double span = rows.back().mjd - rows.front().mjd;
-    const bool hours = span <= 3;
-    std::string s = "$path << EOD\n";
-    char line[160];
-    for (const plan::FlightSample& w : rows) {
-        const double t = (w.mjd - rows.front().mjd) * (hours ? 24 : 1);
-        std::snprintf(line, sizeof line, "%.6f %.4f %.3f %.3f\n", t, w.altitude / 1e3,
-                      dotp(w.r, P) / 1e3, dotp(w.r, Q) / 1e3);
-        s += line;
-    }
-    s += "EOD\n";
-    s += "set terminal pngcairo size 1400,620 font ',11'\nset output " + GnuplotQuoted(png) + "\n";
+// periapsis), with the body's outline, from the data file the flight wrote (time in hours or
+// days, altitude, the two in-plane coordinates; km).
+bool Plot(const std::string& png, const std::string& data, bool hours, const std::string& title,
+          double radius, std::string* why) {
+    const std::string path = GnuplotQuoted(data);
+    std::string s = "set datafile separator ','\n";
     s += "set multiplot layout 1,2 title " + GnuplotQuoted(title) + "\nset key off\nset grid\n";
     s += std::string("set xlabel 'Time since start (") + (hours ? "hours" : "days") + ")'\n";
     s += "set ylabel 'Altitude above the mean radius (km)'\n";
-    s += "plot $path using 1:2 with lines lw 1.5 lc rgb '#1f77b4'\n";
+    s += "plot " + path + " using 1:2 with lines lw 1.5 lc rgb '#1f77b4'\n";
     s += "set size ratio -1\nset parametric\nset trange [0:2*pi]\n"
          "set xlabel 'Along the periapsis (km)'\nset ylabel 'In the plane (km)'\n";
     const std::string r = ValueText(radius / 1e3, 6);
     s += "plot " + r + "*cos(t), " + r + "*sin(t) with filledcurves lc rgb '#a6c8e0', ";
-    s += "$path using 3:4 with lines lw 1 lc rgb '#d62728'\nunset multiplot\n";
-    return RunGnuplot(s, why);
+    s += path + " using 3:4 with lines lw 1 lc rgb '#d62728'\nunset multiplot\n";
+    return RenderPng(png, 1400, 620, s, why);
 }
 
 int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
@@ -89,12 +80,20 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
     r.inclination = inc / kDeg;
     r.duration = days * kSecondsPerDay;
     if (std::isnan(r.start)) r.start = ParseDate("");  // now
-    // The path goes to the CSV as it is flown (and is kept for the plot only).
+    // One row a step for flights up to a day, else one a minute, unless asked.
+    r.sampleInterval = !std::isnan(args.sample) ? args.sample : days <= 1 ? 0 : 60;
+    r.keepEvents = args.json;  // the text announces them as they come
+    // The path goes to the CSV as it is flown, and to the plot's data in the scratch directory:
+    // a flight of years needs no memory for it.
     const std::string prefix = OutputPath(opts, args.out.empty() ? "fly-" + r.body : args.out);
     const std::string csv = prefix + ".csv", png = prefix + ".png";
+    const std::string plotData = model.Directory() + "/path.csv";
     CsvFile rows(csv, "mjd,utc,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,altitude_km,reference");
+    std::unique_ptr<CsvFile> points;
+    if (args.plot) points = std::make_unique<CsvFile>(plotData, "#t,altitude_km,x_km,y_km");
+    const bool hours = days <= 3;
     std::vector<std::string> bodies;
-    std::vector<plan::FlightSample> path;
+    VECTOR3 P{}, Q{};  // the start orbit's plane: along its periapsis, and 90 deg ahead
     UtcTexts utc;
     auto sink = [&](const plan::FlightSample& w) {
         rows.Number(w.mjd, 8).Text(utc(w.mjd));
@@ -102,25 +101,37 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
         for (double x : {w.v.x, w.v.y, w.v.z}) rows.Number(x / 1e3, 7);
         rows.Number(w.altitude / 1e3, 4).Text(bodies[w.reference]);
         rows.EndRow();
-        if (args.plot) path.push_back(w);
+        if (!points) return;
+        points->Number((w.mjd - r.start) * (hours ? 24 : 1), 6).Number(w.altitude / 1e3, 4);
+        points->Number(dotp(w.r, P) / 1e3, 3).Number(dotp(w.r, Q) / 1e3, 3);
+        points->EndRow();
     };
+    size_t events = 0, nodes = 0;
     // The flight's events as they happen (the header once the orbit is known), and its progress.
     Progress progress(kCommand);
-    size_t told = 0;
     auto planned = plan::Fly(
         r,
         [&](const plan::Progress& p) {
             const plan::FlightRecord& f = *p.flight;
-            bodies = f.bodies;
+            if (p.done == 0) {
+                bodies = f.bodies;
+                P = unit(f.r0);
+                Q = unit(CrossProduct(CrossProduct(f.r0, f.v0), f.r0));
+            }
             if (!args.json && p.done == 0)
                 std::printf(
                     "%s: parking orbit %.3f x %.3f km, inclination %.3f deg to %s's equator, "
                     "period %.3f min\nflying %g days from %s among %s\n",
                     f.body.c_str(), alt, f.apoapsisAltitude / 1e3, inc, f.body.c_str(),
                     f.period / 60, days, DateText(f.start).c_str(), BodyList(f).c_str());
-            if (!args.json && told < f.events.size()) {
+            // Without --json the record holds only the events met since the last call.
+            if (!args.json && !f.events.empty()) {
                 progress.Done();
-                for (; told < f.events.size(); ++told) Announce(f.events[told]);
+                for (const plan::FlyEvent& e : f.events) {
+                    Announce(e);
+                    nodes += e.type == "ascending node";
+                }
+                events += f.events.size();
             }
             const double flown = p.done / kSecondsPerDay;
             progress.Note("%5.1f%% (%.2f of %g days)", 100 * flown / days, flown, days);
@@ -140,12 +151,9 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
         std::fprintf(stderr,
                      "zaq fly: gnuplot is not installed (apt-get install gnuplot-nox); no plot, "
                      "the CSV is written\n");
-    else if (canPlot && !(plotted = Plot(png, path, title, f.radius, unit(f.r0),
-                                         unit(CrossProduct(CrossProduct(f.r0, f.v0), f.r0)), &why)))
+    else if (canPlot && !(points->Close(&why) &&
+                          (plotted = Plot(png, plotData, hours, title, f.radius, &why))))
         std::fprintf(stderr, "zaq fly: no plot: %s; the CSV is written\n", why.c_str());
-
-    size_t nodes = 0;
-    for (const plan::FlyEvent& e : f.events) nodes += e.type == "ascending node";
     const double drift = f.nodeDrift * kDeg * kSecondsPerDay;  // deg/day
     const int code = canPlot && !plotted ? 1 : 0;
     if (args.json) {
@@ -155,7 +163,7 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
         const int printed = PrintJson(kCommand, j);
         return printed ? printed : code;
     }
-    std::printf("%d steps, %zu events, %zu ascending nodes", f.steps, f.events.size(), nodes);
+    std::printf("%d steps, %zu events, %zu ascending nodes", f.steps, events, nodes);
     if (!std::isnan(drift)) std::printf("; the node drifts %.4f deg/day", drift);
     std::printf("\nCSV: %s\n", csv.c_str());
     if (plotted) std::printf("Plot: %s\n", png.c_str());
@@ -188,6 +196,11 @@ void RegisterFly(CLI::App& app, Options& opts) {
                     "Start: an MJD (TT) or UTC YYYY-MM-DD[THH:MM[:SS]] (default: now)")
         ->transform(Date(kCommand))
         ->type_name("DATE");
+    cmd->add_option("--sample", args->sample,
+                    "Seconds between CSV rows and plot points: one at the first step's end in each "
+                    "interval; 0 every step (default: every step for a flight of up to a day, else "
+                    "60)")
+        ->transform(Number(kCommand, "--sample", 0, plan::kFlyDurationRange[1]));
     cmd->add_option("--days", args->days, "Length of the flight (days)")
         ->required()
         ->transform(Number(kCommand, "--days", plan::kFlyDurationRange[0] / kSecondsPerDay,

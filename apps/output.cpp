@@ -1,11 +1,14 @@
 #include "apps/output.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace zaq::app {
 
@@ -43,20 +46,41 @@ std::string GnuplotQuoted(const std::string& path) {
     return quoted + "'";
 }
 
-bool RunGnuplot(const std::string& script, std::string* why) {
+bool RenderPng(const std::string& png, int width, int height, const std::string& script,
+               std::string* why) {
+    std::string temp = png + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        *why = "cannot write " + png + ": " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
     // A gnuplot that stops early must not take the tool down with a broken pipe.
     std::signal(SIGPIPE, SIG_IGN);
     FILE* gp = popen("gnuplot", "w");
-    if (!gp) {
-        *why = "cannot start gnuplot";
-        return false;
+    bool ok = gp != nullptr;
+    if (!ok) *why = "cannot start gnuplot";
+    if (ok) {
+        const std::string head = "set terminal pngcairo size " + std::to_string(width) + "," +
+                                 std::to_string(height) + " font ',11'\nset output " +
+                                 GnuplotQuoted(temp) + "\n";
+        std::fwrite(head.data(), 1, head.size(), gp);
+        std::fwrite(script.data(), 1, script.size(), gp);
+        std::fputs("unset output\n", gp);
+        ok = pclose(gp) == 0;
+        if (!ok) *why = "gnuplot failed";
     }
-    std::fwrite(script.data(), 1, script.size(), gp);
-    if (pclose(gp) != 0) {
-        *why = "gnuplot failed";
-        return false;
+    struct stat st {};
+    if (ok && !(stat(temp.c_str(), &st) == 0 && st.st_size > 0)) {
+        ok = false;
+        *why = "gnuplot wrote no picture";
     }
-    return true;
+    if (ok && std::rename(temp.c_str(), png.c_str()) != 0) {
+        ok = false;
+        *why = "cannot write " + png + ": " + std::strerror(errno);
+    }
+    if (!ok) std::remove(temp.c_str());
+    return ok;
 }
 
 }  // namespace zaq::app

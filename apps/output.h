@@ -17,9 +17,11 @@ bool OnPath(const char* name);
 /// A path as a gnuplot single-quoted string: a quote inside is doubled, so a name such as
 /// "Bob's run" stays one string instead of ending it early (and running what follows).
 std::string GnuplotQuoted(const std::string& path);
-/// Feeds script to a gnuplot process; false with a one-line reason when gnuplot cannot be
-/// started or fails.
-bool RunGnuplot(const std::string& script, std::string* why);
+/// Renders script (everything after gnuplot's terminal and output lines) with gnuplot into a
+/// width x height PNG at png: drawn under a temporary name and renamed when gnuplot has
+/// succeeded, so that a failure leaves no partial picture. False with a one-line reason.
+bool RenderPng(const std::string& png, int width, int height, const std::string& script,
+               std::string* why);
 
 /// Progress of a long computation on stderr, "zaq COMMAND: <text>", shown only once the command
 /// has run for a second and then at most four times a second; the line is rewritten in place

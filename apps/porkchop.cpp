@@ -117,7 +117,6 @@ bool Plot(const std::string& png, const plan::PorkchopGrid& grid, const Cell* co
     const std::vector<double> levels = ContourLevels(lowest, hi);
     for (size_t k = 0; k < levels.size(); ++k) s += (k ? "," : "") + ValueText(levels[k], 4);
     s += "\nset table $contours\nsplot $grid using 1:2:3\nunset table\nunset contour\n";
-    s += "set terminal pngcairo size 1100,800 font ',11'\nset output " + GnuplotQuoted(png) + "\n";
     s += "set title 'C3 (km^2/s^2) of " + grid.from + " -> " + grid.to + " transfers about " +
          grid.reference + ", " + way + "'\n";
     s += "set xdata time\nset timefmt '%s'\nset format x '%Y-%m-%d'\nset xtics rotate by -30\n";
@@ -140,7 +139,7 @@ bool Plot(const std::string& png, const plan::PorkchopGrid& grid, const Cell* co
     }
     s += "plot $grid using 1:2:3 with image, $contours using 1:2 with lines lw 1.2 lc rgb 'black', "
          "$contours using 1:2:(sprintf('%g', $3)) every 30::10 with labels boxed font ',9'\n";
-    return RunGnuplot(s, why);
+    return RenderPng(png, 1100, 800, s, why);
 }
 
 // The --way argument with --long (an alias of --way long); Auto when neither is given.

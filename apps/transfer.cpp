@@ -139,7 +139,6 @@ bool PlotLunarBurn(const std::string& png, const plan::TransferPlan& plan, std::
     const double soi = b.soiAtPeriselene;
     const std::string peLabel =
         "periselene " + ValueText(b.periseleneAltitude / 1e3, 4) + " km, " + DateText(b.periselene);
-    s += "set terminal pngcairo size 1500,700 font ',11'\nset output " + GnuplotQuoted(png) + "\n";
     s += "set multiplot layout 1,2 title " +
          GnuplotQuoted(plan.from + " -> " + plan.to + ": finite burn of " +
                        ValueText(b.thrustN / 1e3, 4) + " kN from " + ValueText(b.mass / 1e3, 4) +
@@ -176,7 +175,7 @@ bool PlotLunarBurn(const std::string& png, const plan::TransferPlan& plan, std::
     s += line;
     s += "$track using 5:6 with lines lw 1.5 lc rgb '#1f77b4' title 'flown trajectory'\n"
          "unset multiplot\n";
-    return RunGnuplot(s, why);
+    return RenderPng(png, 1500, 700, s, why);
 }
 
 int RunTransfer(TransferArgs& args, const Options& opts, plan::SolarModel& model) {

@@ -29,6 +29,8 @@ Check CheckRequest(const FlyRequest& r) {
                             kFlyDurationRange[1], kSecondsPerDay, "days"))
         return c;
     if (auto c = CheckDate("the start", r.start)) return c;
+    if (!(r.sampleInterval >= 0 && r.sampleInterval <= r.duration))
+        return Refusal("the sample interval must lie between 0 and the flight's duration");
     if (!InEphemerides(r.start + r.duration / kSecondsPerDay))
         return Refusal("the flight runs past the built-in ephemerides (years 1000-3000)");
     return std::nullopt;
@@ -143,20 +145,20 @@ std::unique_ptr<CFlight> ScenarioFor(CSol& sol, const std::string& name, short* 
     return nullptr;
 }
 
-// The ascending node's drift along the equator (rad/s), from the first to the last node; NaN
+// The ascending node's drift along the equator (rad/s), from the first to the last node met; NaN
 // with fewer than two.
-double NodeDrift(const std::vector<FlyEvent>& events) {
-    const FlyEvent *first = nullptr, *last = nullptr;
-    double turn = 0;
-    for (const FlyEvent& e : events) {
-        if (e.type != "ascending node") continue;
+struct NodeDrift {
+    double first = NAN, last = NAN, lastLongitude = 0, turn = 0;
+    void Add(const FlyEvent& e) {
+        if (e.type != "ascending node") return;
         // Each revolution turns the node by far less than half a turn.
-        if (last) turn += std::remainder(e.nodeLongitude - last->nodeLongitude, 2 * M_PI);
-        if (!first) first = &e;
-        last = &e;
+        if (!std::isnan(last)) turn += std::remainder(e.nodeLongitude - lastLongitude, 2 * M_PI);
+        if (std::isnan(first)) first = e.mjd;
+        last = e.mjd;
+        lastLongitude = e.nodeLongitude;
     }
-    return first == last ? NAN : turn / ((last->mjd - first->mjd) * kSecondsPerDay);
-}
+    double Rate() const { return first == last ? NAN : turn / ((last - first) * kSecondsPerDay); }
+};
 
 }  // namespace
 
@@ -216,7 +218,10 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
     events->SetPlane(eq.pole);
 
     // Every step's end is a sample (fewer on long flights).
-    const double end = start + days, spacing = days / kMaxSamples;
+    const double end = start + days;
+    const double spacing = request.sampleInterval > 0 ? request.sampleInterval / kSecondsPerDay
+                           : sink                     ? 0
+                                                      : days / kMaxSamples;
     double last = start;  // the last sample's date
     auto take = [&](const FlightSample& w) {
         last = w.mjd;
@@ -228,6 +233,8 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
     if (progress) progress({0, out.duration, NAN, &out});
     take({start, r0, v0, request.periapsisAltitude, f.body});
     int refused = 0;
+    NodeDrift drift;
+    size_t told = 0;  // events already added to the drift
     while (flight->GetMJD() < end) {
         const double left = (end - flight->GetMJD()) * kSecondsPerDay, dt = flight->GetNextdT();
         if (left < 1e-6) break;
@@ -245,11 +252,16 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
         const VECTOR3 r = f.vessel->GetPosition();
         const short ref = f.vessel->GetReference();
         const double altitude = Length(r) - (ref == f.body ? f.radius : flight->GetRadius(ref));
-        if (mjd - last >= spacing || mjd >= end)
+        // Samples at the first step's end in each interval (the intervals counted from the start).
+        if (spacing == 0 || mjd >= end ||
+            std::floor((mjd - start) / spacing) > std::floor((last - start) / spacing))
             take({mjd, r, f.vessel->GetVelocity(), altitude, ref});
+        for (size_t k = told; k < out.events.size(); ++k) drift.Add(out.events[k]);
+        told = out.events.size();
         if (progress) progress({(mjd - start) * kSecondsPerDay, out.duration, NAN, &out});
+        if (!request.keepEvents) out.events.clear(), told = 0;
     }
-    out.nodeDrift = NodeDrift(out.events);
+    out.nodeDrift = drift.Rate();
     return out;
 }
 

@@ -307,6 +307,17 @@ double LeastDvIgnition(COrbit& park, const VECTOR3& target, double depart, doubl
 Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& pair, COrbit& park,
                                 double impulsive, const VECTOR3& impulsiveDv,
                                 const ProgressFn& progress, SolarModel* model) {
+    // An engine whose burn would outlast the flight cannot make it: refused before any trial.
+    const Engine& stage = *request.engine;
+    const double stageFlow = stage.thrust / (stage.isp * kStandardGravity);
+    const double impulsiveBurn =
+        otk::BurnTimeBydV(Length(impulsiveDv), stage.mass, stage.thrust, stageFlow);
+    const double flight = (request.arrive - impulsive) * kSecondsPerDay;
+    if (!(impulsiveBurn < flight))
+        return Refusal(
+            "this engine would burn for %.3g s, longer than the %.3g s from the "
+            "ignition to the arrival: it needs more thrust for its mass",
+            impulsiveBurn, flight);
     std::unique_ptr<SolarModel> own;
     auto setUp = SetUpModel(model, own);
     if (!setUp.ok()) return Error{setUp.error() + SeeLog(model)};

@@ -120,8 +120,11 @@ TEST(Plan, RefusesBadRequestsWithOneLine) {
              Moon(), [](T& r) { r.ignitionLead = 1.5; }, transfer),
          "ignition lead"},
         {Refusal<T>(
-             Moon(), [](T& r) { r.engine->thrust = 100; }, transfer),
+             Moon(), [](T& r) { r.engine->thrust = 2000; }, transfer),
          "no finite burn"},
+        {Refusal<T>(
+             Moon(), [](T& r) { r.engine = Engine{1, 440, 1e10}; }, transfer),
+         "would burn for"},
         {Refusal<T>(
              Mars(), [](T& r) { r.to = "Vulcan"; }, transfer),
          "unknown body 'Vulcan'"},

@@ -336,6 +336,12 @@ struct FlyRequest {
     double inclination = NAN;  ///< to the body's equator, rad
     double start = NAN;        ///< MJD
     double duration = NAN;     ///< s
+    /// s between samples: one at the first step's end in each such interval; 0 every step's end
+    /// (without a sample sink at most 200,000 samples, spread over the flight).
+    double sampleInterval = 0;
+    /// Keep the events in the record; false: the record holds only the events met since the
+    /// progress callback was last told (a long flight then needs no memory for them).
+    bool keepEvents = true;
 };
 
 /// A condition met during the flight.
