@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "flight/Clock.h"
 #include "foundation/Address.h"
+#include "foundation/Buffer.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
@@ -24,64 +24,7 @@ constexpr int kMaxVessels = 64;
 
 }  // namespace
 
-CFlight::CFlight(CSol* sol, int scenario)
-    : pSol(sol),
-      pVessel(nullptr),
-      pActive(nullptr),
-      pCelObject(nullptr),
-      fnTrj(DefEventTrj),
-      fnRef(DefEventRef),
-      fnMnr(DefEventMnr),
-      pTrjData(this),
-      pRefData(this),
-      pMnrData(this),
-      fMoonMassRatio(0.0123),
-      fStartMJD(0),
-      fTime(0),
-      fLastDT(0),
-      fPrevStep(0),
-      fTruncLimit(0.05),
-      fSafetyLimit(0),
-      fDirection(1),
-      fStepMJD0(0),
-      fStepMJD1(0),
-      fStepDays(0),
-      fStepSec(0),
-      csSun(-1),
-      csJupiter(-1),
-      csVenus(-1),
-      csEarth(-1),
-      csMoon(-1),
-      nScenario(scenario),
-      nOptions(0),
-      nMaxVes(0),
-      nMaxObj(0),
-      nVes(0),
-      nObj(0),
-      nActive(0),
-      nAbort(0),
-      nCallbacks(0),
-      idSun(-1),
-      idJupiter(-1),
-      idVenus(-1),
-      idEarth(-1),
-      idMoon(-1),
-      bInitialized(false),
-      bFirstStep(true),
-      bStepping(false),
-      bParentsFirst(false),
-      cConfig{},
-      pMinor(nullptr),
-      pRefId(nullptr),
-      pStateBlock(nullptr),
-      pStartPos(nullptr),
-      pStartVel(nullptr),
-      pEndPos(nullptr),
-      pEndVel(nullptr),
-      pGlobalPos(nullptr),
-      pGlobalVel(nullptr),
-      pStagePos(nullptr),
-      pStageVel(nullptr) {
+CFlight::CFlight(CSol* sol, int scenario) : pSol(sol), nScenario(scenario) {
     if (!sol) {
         ZAQ_ERROR_THIS("CFlight::CFlight", "Invalid CSol Input parameter");
         return;
@@ -94,13 +37,12 @@ CFlight::CFlight(CSol* sol, int scenario)
     if (csSun < 0 || csJupiter < 0 || csVenus < 0 || csEarth < 0 || csMoon < 0)
         ZAQ_ERROR_THIS("CFlight::CFlight", "Failed to acquire default planets");
     AutoLoadScenario(scenario);
-    pVessel = new (std::nothrow) cfVessel*[kMaxVessels]();
-    pActive = new (std::nothrow) cfVessel*[kMaxVessels]();
+    pVessel = zaq::NewBuffer<std::unique_ptr<cfVessel>>(kMaxVessels);
+    pActive = zaq::NewBuffer<cfVessel*>(kMaxVessels);
     if (!pVessel || !pActive) {
         ZAQ_ERROR_THIS("CFlight::CFlight", "Memory Allocation Failed");
-        delete[] pVessel;
-        delete[] pActive;
-        pVessel = pActive = nullptr;
+        pVessel.reset();
+        pActive.reset();
     } else {
         nMaxVes = kMaxVessels;
     }
@@ -108,14 +50,8 @@ CFlight::CFlight(CSol* sol, int scenario)
 }
 
 CFlight::~CFlight() {
-    for (int i = 0; pVessel && i < nMaxVes; i++) delete pVessel[i];
-    delete[] pVessel;
-    delete[] pActive;
-    for (int i = 0; pCelObject && i < nMaxObj; i++) delete pCelObject[i];
-    delete[] pCelObject;
-    delete[] pRefId;
-    delete[] pMinor;
-    delete[] pStateBlock;
+    // The vessels go first, while the objects their events may ask about are still there.
+    for (int i = 0; pVessel && i < nMaxVes; i++) pVessel[i].reset();
 }
 
 void CFlight::Allocate(int n) {
@@ -125,25 +61,22 @@ void CFlight::Allocate(int n) {
     }
     otk::LogMsg(ErrorLog, "Space Allocated for %d celestial objects", n);
     if (n < 0) n = 0;
-    pCelObject = new (std::nothrow) CelObject*[n]();
-    pRefId = new (std::nothrow) short[n]();
-    pMinor = new (std::nothrow) short[n]();
-    pStateBlock = new (std::nothrow) VECTOR3[9 * static_cast<size_t>(n)]();
+    pCelObject = zaq::NewBuffer<std::unique_ptr<CelObject>>(n);
+    pRefId = zaq::NewBuffer<short>(n);
+    pMinor = zaq::NewBuffer<short>(n);
+    pStateBlock = zaq::NewBuffer<VECTOR3>(9 * static_cast<long long>(n));
     if (!pCelObject || !pRefId || !pMinor || !pStateBlock) {
         ZAQ_ERROR_THIS("CFlight::Allocate", "Memory Allocation Failed");
-        delete[] pCelObject;
-        delete[] pRefId;
-        delete[] pMinor;
-        delete[] pStateBlock;
-        pCelObject = nullptr;
-        pRefId = pMinor = nullptr;
-        pStateBlock = nullptr;
+        pCelObject.reset();
+        pRefId.reset();
+        pMinor.reset();
+        pStateBlock.reset();
         return;
     }
     nMaxObj = n;
     VECTOR3** arrays[] = {&pStartPos,  &pStartVel,  &pEndPos,   &pEndVel,
                           &pGlobalPos, &pGlobalVel, &pStagePos, &pStageVel};
-    for (int i = 0; i < 8; i++) *arrays[i] = pStateBlock + static_cast<size_t>(i) * n;
+    for (int i = 0; i < 8; i++) *arrays[i] = pStateBlock.get() + static_cast<size_t>(i) * n;
 }
 
 int CFlight::AutoLoadScenario(int type) {
@@ -238,7 +171,7 @@ double CFlight::GetNextdT() {
     bool integrated = false;
     double m = 1e99;
     for (int i = 0; i < nVes; i++) {
-        const cfVessel* v = pVessel[i];
+        const cfVessel* v = pVessel[i].get();
         if (v->GetState() == 1) {
             integrated = true;
             if (v->GetTruncation() > e) e = v->GetTruncation();
@@ -310,7 +243,7 @@ double CFlight::Step(double dt) {
     // A step proposed to end on a return date may stop a rounding error short of it.
     const double mjd = GetMJD();
     for (int i = 0; i < nVes; i++) {
-        cfVessel* v = pVessel[i];
+        cfVessel* v = pVessel[i].get();
         if (v->GetState() != 2) continue;
         const double end = v->GetStabilizationEnd();
         if (fDirection > 0 ? end <= mjd + kSameDate : end >= mjd - kSameDate) v->Resume();
@@ -431,7 +364,7 @@ bool CFlight::StepRoutine(double h) {
     // engine is on) is integrated rather than left standing while the clock moves on.
     nActive = 0;
     for (int i = 0; i < nVes; i++) {
-        cfVessel* v = pVessel[i];
+        cfVessel* v = pVessel[i].get();
         if (v->GetState() != 1) continue;
         const short ref = v->GetReference();
         if (!IsValid(ref)) {
@@ -517,11 +450,11 @@ bool CFlight::StepRoutine(double h) {
 
 void CFlight::LunarReferenceChange() {
     if (idEarth < 0 || idMoon < 0) return;
-    const CelObject* moon = pCelObject[idMoon];
+    const CelObject* moon = pCelObject[idMoon].get();
     const short parent = pRefId[idMoon];
     const double mjd = GetMJD();
     for (int i = 0; i < nVes; i++) {
-        cfVessel* v = pVessel[i];
+        cfVessel* v = pVessel[i].get();
         if (!v) {
             ZAQ_ERROR_THIS("CFlight::LunarReferenceChange", "Null Pointer");
             continue;
@@ -562,7 +495,7 @@ void CFlight::LunarReferenceChange() {
 double CFlight::ScheduleManeuvers(double days) {
     const double mjd = GetMJD();
     for (int i = 0; i < nVes; i++) {
-        cfVessel* v = pVessel[i];
+        cfVessel* v = pVessel[i].get();
         // A cut-off may be followed at once by the next ignition, so the vessel's table is read
         // again after every ignition and shutdown (whose callbacks may also change it); a
         // manoeuvre ignites and shuts down once, so the passes are bounded.
@@ -698,7 +631,7 @@ void CFlight::Dump(const char* path) const {
 
     header("--- Celestial Objects ---");
     for (int i = 0; i < nObj; i++) {
-        const CelObject* o = pCelObject[i];
+        const CelObject* o = pCelObject[i].get();
         std::fprintf(f, "OBJECT: %d   <br>Name:      %s<br>", i, o->name);
         if (i == 0)
             std::fprintf(f, "Reference:  N/A<br>");
@@ -748,7 +681,7 @@ void CFlight::Dump(const char* path) const {
 
     header("--- Vessel Information ---");
     for (int i = 0; i < nVes; i++) {
-        const cfVessel* v = pVessel[i];
+        const cfVessel* v = pVessel[i].get();
         if (!v) {
             ZAQ_ERROR_THIS("CFlight::Dump", "Vessel pointer null");
             continue;

@@ -56,14 +56,14 @@ void PrintRow(FILE* file, int i, const double* row, int n, const char* format) {
 
 // ---- construction, shape and element access --------------------------------
 
-CMatrix::CMatrix() : columns(0), rows(0), count(0), lud(nullptr), modified(true), data(nullptr) {}
+CMatrix::CMatrix() = default;
 
 CMatrix::CMatrix(int rows, int columns) : CMatrix() {
     ReSize(rows, columns);
 }
 
 CMatrix::CMatrix(int rows, int columns, const double* values) : CMatrix(rows, columns) {
-    if (values) CopyArray(data, values, count);
+    if (values) CopyArray(data.get(), values, count);
 }
 
 CMatrix::CMatrix(const CMatrix& m) : CMatrix() {
@@ -75,10 +75,8 @@ CMatrix::CMatrix(const CMatrix* m) : CMatrix() {
 }
 
 CMatrix::~CMatrix() {
-    delete[] data;
-    delete lud;
-    data = nullptr;
-    lud = nullptr;
+    data.reset();
+    lud.reset();
     columns = rows = count = 0;
     modified = true;
 }
@@ -89,9 +87,9 @@ void CMatrix::ReSize(int newRows, int newColumns) {
     if (newRows < 0) newRows = 0;
     if (newColumns < 0) newColumns = 0;
     if (newRows == rows && newColumns == columns) return;
-    delete[] data;
+    data.reset();  // the old array goes before the new one is taken
     const long long n = static_cast<long long>(newRows) * newColumns;
-    data = n <= INT_MAX ? NewArray<double>(n) : nullptr;
+    if (n > 0 && n <= INT_MAX) data = zaq::NewBuffer<double>(n);
     rows = newRows;
     columns = newColumns;
     count = static_cast<int>(n);
@@ -117,7 +115,7 @@ CMatrix& CMatrix::operator=(const CMatrix& m) {
 
 void CMatrix::Assign(const CMatrix& m) {
     ReSize(m);
-    if (&m != this) CopyArray(data, m.data, count);
+    if (&m != this) CopyArray(data.get(), m.data.get(), count);
     Modified();
 }
 
@@ -153,7 +151,7 @@ bool CMatrix::IndexOk(int k, int limit, const char* func) const {
 
 void CMatrix::Row(int i, const double* values) {
     if (!values || !IndexOk(i, rows, "CMatrix::Row")) return;
-    CopyArray(data + i * columns, values, columns);
+    CopyArray(data.get() + i * columns, values, columns);
     Modified();
 }
 
@@ -218,12 +216,13 @@ void CMatrix::SwapColumn(int j, CVector& v) {
 }
 
 void CMatrix::GetRow(int i, double* out) const {
-    if (out && IndexOk(i, rows, "CMatrix::GetRow")) CopyArray(out, data + i * columns, columns);
+    if (out && IndexOk(i, rows, "CMatrix::GetRow"))
+        CopyArray(out, data.get() + i * columns, columns);
 }
 
 CVector CMatrix::GetRow(int i) const {
     if (!IndexOk(i, rows, "CMatrix::GetRow")) return CVector();
-    return CVector(columns, data + i * columns);
+    return CVector(columns, data.get() + i * columns);
 }
 
 void CMatrix::GetColumn(int j, double* out) const {
@@ -269,16 +268,16 @@ void CMatrix::Print(FILE* file, const char* label) const {
         return;
     }
     if (label) otk::LogMsg(file, "%s Matrix:", label);
-    for (int i = 0; i < rows; ++i) PrintRow(file, i, data + i * columns, columns, "%10.6g");
+    for (int i = 0; i < rows; ++i) PrintRow(file, i, data.get() + i * columns, columns, "%10.6g");
 }
 
 LUD* CMatrix::GetLUD() const {
     if (!lud)
-        lud = new (std::nothrow) LUD(this);  // factorises at once
+        lud = zaq::NewOwned<LUD>(this);  // factorises at once
     else if (modified)
         lud->ComputeLUD(this);
     modified = false;
-    return lud;
+    return lud.get();
 }
 
 bool CMatrix::HasLUD() const {

@@ -5,8 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <memory>
 
+#include "foundation/Buffer.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
 #include "zaq/foundation.h"
@@ -103,8 +104,9 @@ double QuietNaN() {
 
 // One body of the table.
 struct CSol::Body {
-    COrbit* conic;  // about the reference; replaced by the interpolation fit; null for the star
-    bool ipValid;   // the interpolation interval holds data
+    std::unique_ptr<COrbit> conic;  // about the reference; refitted by the interpolation; null
+                                    // for the star
+    bool ipValid;                   // the interpolation interval holds data
     void* handle;
     void* refHandle;
     VECTOR3 rotAxis;
@@ -122,40 +124,25 @@ struct CSol::Body {
     CELBODY* module;  // the host's ephemeris module, null when none
 };
 
-CSol::CSol()
-    : nBody(0),
-      nCapacity(0),
-      moonId(-1),
-      log(nullptr),
-      precision(1e-5),
-      cachedId(-1),
-      cachedHandle(nullptr),
-      pBody(nullptr),
-      pGravity(nullptr),
-      pMinor(nullptr) {}
+CSol::CSol() = default;
 
 CSol::~CSol() {
     Release();
 }
 
 void CSol::Release() {
-    if (pBody)
-        for (int i = 0; i < nCapacity; ++i) delete pBody[i].conic;
-    delete[] pBody;
-    delete[] pGravity;
-    delete[] pMinor;
-    pBody = nullptr;
-    pGravity = nullptr;
-    pMinor = nullptr;
+    pBody.reset();  // with every body's conic
+    pGravity.reset();
+    pMinor.reset();
     nBody = 0;
     nCapacity = 0;
 }
 
 bool CSol::AllocateTables() {
     nCapacity = static_cast<int>(oapiGetGbodyCount()) + 10;
-    pBody = new (std::nothrow) Body[nCapacity]();
-    pGravity = new (std::nothrow) sGravity[nCapacity]();
-    pMinor = new (std::nothrow) int[nCapacity]();
+    pBody = zaq::NewBuffer<Body>(nCapacity);
+    pGravity = zaq::NewBuffer<sGravity>(nCapacity);
+    pMinor = zaq::NewBuffer<int>(nCapacity);
     if (pBody && pGravity && pMinor) return true;
     ZAQ_ERROR_THIS("CSol::Setup", "Memory Allocation Failed");
     Release();
@@ -341,7 +328,7 @@ void CSol::BuildConics() {
         } else if (!(b.flags & CS_EPHEMERIS) || !GetEphemBaryPosVel(k, mjd, &pos, &vel)) {
             continue;
         }
-        b.conic = new (std::nothrow) COrbit(pos, vel, b.GM, mjd);
+        b.conic = zaq::NewOwned<COrbit>(pos, vel, b.GM, mjd);
         if (!b.conic) ZAQ_ERROR_THIS("CSol::Setup", "Memory Allocation Failed");
     }
 }
@@ -510,7 +497,7 @@ double CSol::GetAltitude(int i, VECTOR3 pos) const {
     return r - b.radius * (1.0 - b.flattening * std::fabs(dotp(pos, b.rotAxis)) / r);
 }
 const COrbit* CSol::GetElements(int i) const {
-    return pBody[i].conic;
+    return pBody[i].conic.get();
 }
 const sGravity* CSol::GetGravityInfo(int i) const {
     return &pGravity[i];
