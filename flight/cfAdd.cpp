@@ -72,6 +72,7 @@ short CFlight::AddObject(int csid) {
     o->handle = pSol->GetHandle(csid);
     o->gravity = *gravity;
     std::snprintf(o->name, 23, "%s", name);
+    pGravity[nObj] = &o->gravity;
     pCelObject[nObj] = std::move(o);
     return static_cast<short>(nObj++);
 }
@@ -155,6 +156,7 @@ cfVessel* CFlight::CreateVessel() {
         return nullptr;
     }
     cfVessel* v = made.get();
+    v->step = View();  // for stages run outside a step of the scenario
     pVessel[nVes++] = std::move(made);
     switch (nScenario) {
         case 1:

@@ -64,12 +64,14 @@ void CFlight::Allocate(int n) {
     pCelObject = zaq::NewBuffer<std::unique_ptr<CelObject>>(n);
     pRefId = zaq::NewBuffer<short>(n);
     pMinor = zaq::NewBuffer<short>(n);
+    pGravity = zaq::NewBuffer<const sGravity*>(n);
     pStateBlock = zaq::NewBuffer<VECTOR3>(9 * static_cast<long long>(n));
-    if (!pCelObject || !pRefId || !pMinor || !pStateBlock) {
+    if (!pCelObject || !pRefId || !pMinor || !pGravity || !pStateBlock) {
         ZAQ_ERROR_THIS("CFlight::Allocate", "Memory Allocation Failed");
         pCelObject.reset();
         pRefId.reset();
         pMinor.reset();
+        pGravity.reset();
         pStateBlock.reset();
         return;
     }
@@ -343,6 +345,10 @@ void CFlight::Compose(const VECTOR3* pos, const VECTOR3* vel) {
     }
 }
 
+cfVessel::StepView CFlight::View() const {
+    return {pGlobalPos, pGravity.get(), (nOptions & CF_POINTMASS) != 0};
+}
+
 void CFlight::RunStage(int stage) {
     for (int i = 0; i < nActive; i++) pActive[i]->RKF56(stage);
 }
@@ -376,13 +382,13 @@ bool CFlight::StepRoutine(double h) {
     }
 
     pGlobalPos[0] = pGlobalVel[0] = {0, 0, 0};
-    for (int i = 0; i < nVes; i++) {
-        pVessel[i]->SetGlobalPositions(pGlobalPos);
-        pVessel[i]->BeginStep(fStepMJD0, h);
-    }
+    for (int i = 0; i < nVes; i++) pVessel[i]->BeginStep(fStepMJD0, h);
     if (h > 0)
         for (int i = 0; i < nVes; i++)
             if (pVessel[i]->GetState() != 0) pVessel[i]->PreStep();
+    // Taken after the events' pre-step calls, which may still change the options.
+    const cfVessel::StepView view = View();
+    for (int i = 0; i < nActive; i++) pActive[i]->step = view;
 
     // The bodies' positions inside the step reach only vessels attracted by a body other than
     // their reference; when there is none, the intermediate stages need no ephemeris.

@@ -439,16 +439,16 @@ VECTOR3 cfVessel::Field(const sGravity& g, double mu, const VECTOR3& x, bool poi
 // Inlined into every stage: the field of the sources is most of the cost of a step.
 [[gnu::always_inline]] inline VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v,
                                                              double tau, int stage) {
-    const bool pointMass = (pFlight->GetOptions() & CF_POINTMASS) != 0;
+    const bool pointMass = step.pointMass;
     VECTOR3 a{0, 0, 0};
     for (int i = 0; i < nSources; i++) {
         const short s = pSource[i];
-        const sGravity& g = pFlight->pCelObject[s]->gravity;
+        const sGravity& g = *step.gravity[s];
         if (s == idRef) {
             a += BodyField(g, g.GM, r, pointMass);
         } else {
             // The body's pull on the vessel less its pull on the reference body.
-            const VECTOR3 d = pGlobalPos[idRef] - pGlobalPos[s];
+            const VECTOR3 d = step.globalPos[idRef] - step.globalPos[s];
             a += BodyField(g, -g.GM, d, pointMass);
             a += BodyField(g, g.GM, d + r, pointMass);
         }

@@ -288,7 +288,7 @@ public:
     void DeleteAllManeuvers();
 
     // ---- one step, driven by CFlight in this order ----
-    void SetGlobalPositions(const VECTOR3* global) { pGlobalPos = global; }
+    void SetGlobalPositions(const VECTOR3* global) { step.globalPos = global; }
     /// Counts the sources and takes the step's dates (vessels that are not disabled).
     void BeginStep(double mjd0, double seconds);
     /// Hands the step-start state to the vessel's events.
@@ -318,7 +318,17 @@ public:
                                              4.0 / 5, 1.0,     0.0,      1.0};
 
 private:
-    friend class CFlight;  // checks the vessel's own allocations, runs its stages in a row
+    friend class CFlight;  // hands over the step view, checks the vessel's own allocations,
+                           // runs its stages in a row
+
+    /// What its scenario shows the integrator of a step, read-only, by CFID: every object's
+    /// position about the root at the stage being run and its gravity record (GM, zonal terms);
+    /// and whether every body counts as a point mass (CF_POINTMASS).
+    struct StepView {
+        const VECTOR3* globalPos = nullptr;
+        const sGravity* const* gravity = nullptr;
+        bool pointMass = false;
+    };
 
     /// Stages 1 to 7 in a row, for a step in which the vessel reads no body's position.
     void RKF56();
@@ -368,7 +378,7 @@ private:
     VECTOR3 vDVGlobal{0, 0, 0};
     VECTOR3 vThrust{0, 0, 0};
     VECTOR3 vPos{0, 0, 0}, vVel{0, 0, 0};
-    const VECTOR3* pGlobalPos = nullptr;
+    StepView step;
     VECTOR3 vStagePos{0, 0, 0}, vStageVel{0, 0, 0};
     VECTOR3 vStageAcc[7] = {};   // k1..k7
     VECTOR3 vStageVels[7] = {};  // v2..v8
@@ -483,7 +493,6 @@ public:
     void Dump(const char* path) const;
 
 private:
-    friend class cfVessel;    // the integrator reads the object records directly
     friend class cfEvent;     // callbacks mark the scenario as inside a callback
     friend class cfManeuver;  // likewise
 
@@ -503,6 +512,8 @@ private:
     void Allocate(int n);
     int AutoLoadScenario(int type);
     bool InitScenario();
+    /// The view of the step that the vessels' integrator reads.
+    cfVessel::StepView View() const;
     bool FillStates(VECTOR3* pos, VECTOR3* vel, double mjd);
     void Compose(const VECTOR3* pos, const VECTOR3* vel);
     bool StepRoutine(double h);
@@ -552,6 +563,7 @@ private:
     char cConfig[32] = {};
     std::unique_ptr<short[]> pMinor;
     std::unique_ptr<short[]> pRefId;
+    std::unique_ptr<const sGravity*[]> pGravity;  // each object's record, for the step view
     // One block of 9 nMaxObj vectors carved into the eight state arrays.
     std::unique_ptr<VECTOR3[]> pStateBlock;
     VECTOR3* pStartPos = nullptr;
