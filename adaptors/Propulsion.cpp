@@ -1,5 +1,6 @@
 // Propulsion of a host vessel's thruster groups and of its docked assembly.
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "zaq/adaptors.h"
@@ -127,11 +128,10 @@ void** GetSuperStructure(VESSEL* v, int& count) {
 double GetSuperStructureMass(VESSEL* v) {
     if (!v) return 0.0;
     int count = 0;
-    void** list = GetSuperStructure(v, count);
+    const std::unique_ptr<void*[]> list(GetSuperStructure(v, count));
     if (!list) return v->GetMass();
     double mass = 0.0;
     for (int i = 0; i < count; ++i) mass += oapiGetMass(list[i]);
-    delete[] list;
     return mass;
 }
 

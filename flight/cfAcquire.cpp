@@ -6,7 +6,7 @@
 #include "zaq/foundation.h"
 
 const CelObject* CFlight::Checked(short id, const char* func) const {
-    if (IsValid(id)) return pCelObject[id];
+    if (IsValid(id)) return pCelObject[id].get();
     ZAQ_ERROR_THIS(func, "Invalid CFID");
     return nullptr;
 }
@@ -106,13 +106,13 @@ cfVessel* CFlight::GetVessel(int i) const {
         ZAQ_ERROR_THIS("CFlight::GetVessel", "Index out of range");
         return nullptr;
     }
-    return pVessel[i];
+    return pVessel[i].get();
 }
 
 bool CFlight::IsValidVessel(const cfVessel* v) const {
     // A free slot holds null, which is no vessel.
     if (!v) return false;
     for (int i = 0; i < nVes; i++)
-        if (pVessel[i] == v) return true;
+        if (pVessel[i].get() == v) return true;
     return false;
 }

@@ -1,9 +1,11 @@
 // Adding celestial objects and vessels to a scenario, and its initialisation: the reference
 // table and the minor-body list.
 #include <cstdio>
-#include <new>
+#include <memory>
+#include <utility>
 
 #include "foundation/Address.h"
+#include "foundation/Buffer.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
 #include "zaq/vector3.h"
@@ -47,7 +49,7 @@ short CFlight::AddObject(int csid) {
         ZAQ_ERROR_THIS(func, "Object Missing Gravity Parameters");
         return -1;
     }
-    CelObject* o = new (std::nothrow) CelObject();
+    std::unique_ptr<CelObject> o = zaq::NewOwned<CelObject>();
     if (!o) {
         ZAQ_ERROR_THIS(func, "Memory Allocation Failed");
         return -1;
@@ -70,7 +72,8 @@ short CFlight::AddObject(int csid) {
     o->handle = pSol->GetHandle(csid);
     o->gravity = *gravity;
     std::snprintf(o->name, 23, "%s", name);
-    pCelObject[nObj] = o;
+    pGravity[nObj] = &o->gravity;
+    pCelObject[nObj] = std::move(o);
     return static_cast<short>(nObj++);
 }
 
@@ -146,13 +149,15 @@ cfVessel* CFlight::CreateVessel() {
         ZAQ_ERROR_THIS(func, "pVessel[nVes] is not NULL");
         return nullptr;
     }
-    cfVessel* v = new (std::nothrow) cfVessel(nObj, this);
-    if (!v || !v->pSource || !v->pOrbit) {
-        delete v;
+    std::unique_ptr<cfVessel> made = zaq::NewOwned<cfVessel>(nObj, this);
+    if (!made || !made->pSource || !made->pOrbit) {
+        made.reset();
         ZAQ_ERROR_THIS(func, "Failed to create a vessel, Ship==NULL");
         return nullptr;
     }
-    pVessel[nVes++] = v;
+    cfVessel* v = made.get();
+    v->step = View();  // for stages run outside a step of the scenario
+    pVessel[nVes++] = std::move(made);
     switch (nScenario) {
         case 1:
             v->AddSource(0, 0);
@@ -210,10 +215,7 @@ cfVessel* CFlight::CreateVessel(VESSEL* hv) {
     cfVessel* v = CreateVessel();
     if (!v) {
         // Scenario types without sources leave their new vessel in the table; this one failed.
-        if (nVes > before) {
-            delete pVessel[--nVes];
-            pVessel[nVes] = nullptr;
-        }
+        if (nVes > before) pVessel[--nVes].reset();
         otk::LogErr(ErrorLog, "Failed to create a vessel");
         return nullptr;
     }
@@ -232,11 +234,11 @@ bool CFlight::DeleteVessel(cfVessel* v) {
         return false;
     }
     for (int i = 0; i < nVes; i++) {
-        if (pVessel[i] != v) continue;
-        for (int j = i; j < nVes - 1; j++) pVessel[j] = pVessel[j + 1];
-        pVessel[--nVes] = nullptr;
-        delete v;
-        return true;
+        if (pVessel[i].get() != v) continue;
+        std::unique_ptr<cfVessel> gone = std::move(pVessel[i]);
+        for (int j = i; j < nVes - 1; j++) pVessel[j] = std::move(pVessel[j + 1]);
+        nVes--;
+        return true;  // the vessel goes with `gone`, the table already without it
     }
     return false;
 }

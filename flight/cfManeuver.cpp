@@ -8,23 +8,7 @@
 
 using zaq::flight::kSameDate;
 
-cfManeuver::cfManeuver(cfVessel* vessel, CFlight* flight)
-    : pVessel(vessel),
-      pFlight(flight),
-      pCallback(nullptr),
-      pUser(nullptr),
-      idThrustRef(-1),
-      vThrust{0, 0, 0},
-      fIgnMJD(0),
-      fFuelRate(0),
-      fForce(0),
-      nMode(0),
-      bBurning(false),
-      fMass0(0),
-      fMass1(0),
-      fCutMJD(0),
-      nHold(0),
-      bDetached(false) {}
+cfManeuver::cfManeuver(cfVessel* vessel, CFlight* flight) : pVessel(vessel), pFlight(flight) {}
 
 void cfManeuver::SetCallback(Callback cb, void* data) {
     pCallback = cb;

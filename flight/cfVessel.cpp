@@ -1,9 +1,9 @@
 // The vessel: state, engine, gravity sources, the acceleration model and the eight-stage
 // Runge-Kutta-Fehlberg 5(6) step, and the stabilized mode on a conic through a body's centre.
 #include <cmath>
-#include <new>
 
 #include "foundation/Address.h"
+#include "foundation/Buffer.h"
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/foundation.h"
@@ -95,42 +95,9 @@ bool cfVessel::Missing(const char* func, const void* x) const {
 
 cfVessel::cfVessel(int slots, CFlight* flight)
     : pFlight(flight),
-      pEvent{},
-      pMnr{},
-      pOrbit(new (std::nothrow) COrbit()),
-      idRef(-1),
-      idThrustRef(-1),
-      pSource(new (std::nothrow) short[slots > 0 ? slots : 1]),
-      nThrustMode(0),
-      nMaxEvent(8),
-      nEvent(0),
-      nSlots(slots > 0 ? slots : 0),
-      nSources(0),
-      nMaxMnr(8),
-      nMnr(0),
-      nNextMnr(0),
-      nState(1),
-      fMJD0(0),
-      fMJD1(0),
-      fDT(0),
-      fTruncation(-1),
-      fMass(1),
-      fForce(0),
-      fFuelRate(0),
-      fDV(0),
-      fStabEnd(0),
-      vDVLocal{0, 0, 0},
-      vDVGlobal{0, 0, 0},
-      vThrust{0, 0, 0},
-      vPos{0, 0, 0},
-      vVel{0, 0, 0},
-      pGlobalPos(nullptr),
-      vStagePos{0, 0, 0},
-      vStageVel{0, 0, 0},
-      vStageAcc{},
-      vStageVels{},
-      vThrLocal{},
-      vThrGlobal{} {
+      pOrbit(zaq::NewOwned<COrbit>()),
+      pSource(zaq::NewBuffer<short>(slots > 0 ? slots : 1)),
+      nSlots(slots > 0 ? slots : 0) {
     if (!pSource) nSlots = 0;
     for (int i = 0; i < nSlots; i++) pSource[i] = -1;
 }
@@ -138,8 +105,6 @@ cfVessel::cfVessel(int slots, CFlight* flight)
 cfVessel::~cfVessel() {
     for (int i = 0; i < nEvent; i++) delete pEvent[i];
     for (int i = 0; i < nMnr; i++) delete pMnr[i];
-    delete[] pSource;
-    delete pOrbit;
 }
 
 // ---- events ------------------------------------------------------------------------------------
@@ -474,16 +439,16 @@ VECTOR3 cfVessel::Field(const sGravity& g, double mu, const VECTOR3& x, bool poi
 // Inlined into every stage: the field of the sources is most of the cost of a step.
 [[gnu::always_inline]] inline VECTOR3 cfVessel::Acceleration(const VECTOR3& r, const VECTOR3& v,
                                                              double tau, int stage) {
-    const bool pointMass = (pFlight->GetOptions() & CF_POINTMASS) != 0;
+    const bool pointMass = step.pointMass;
     VECTOR3 a{0, 0, 0};
     for (int i = 0; i < nSources; i++) {
         const short s = pSource[i];
-        const sGravity& g = pFlight->pCelObject[s]->gravity;
+        const sGravity& g = *step.gravity[s];
         if (s == idRef) {
             a += BodyField(g, g.GM, r, pointMass);
         } else {
             // The body's pull on the vessel less its pull on the reference body.
-            const VECTOR3 d = pGlobalPos[idRef] - pGlobalPos[s];
+            const VECTOR3 d = step.globalPos[idRef] - step.globalPos[s];
             a += BodyField(g, -g.GM, d, pointMass);
             a += BodyField(g, g.GM, d + r, pointMass);
         }

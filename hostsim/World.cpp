@@ -1,39 +1,20 @@
-// The standalone host's world: bodies, bases and vessels, the simulation clock and the host log,
-// and the host interface functions that read them.
+// The standalone host's object store: the world of bodies, bases and vessels with the simulation
+// clock and the host log, their states, and the zaq::hostsim functions that build the world. The
+// host interface reads it in HostApi.cpp, the host vessel in HostVessel.cpp.
 #include "hostsim/World.h"
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <unordered_set>
 
 #include "zaq/constants.h"
 #include "zaq/vector3.h"
 
 namespace zaq::hostsim {
 namespace detail {
-namespace {
-
-struct World {
-    std::vector<std::unique_ptr<Body>> bodies;
-    std::vector<std::unique_ptr<Base>> bases;
-    std::vector<std::unique_ptr<Vessel>> vessels;
-    std::unordered_set<const void*> handles;
-    Vessel* focus = nullptr;
-    double mjd = 51544.5;
-    std::string lastError;
-    FILE* log = nullptr;  // null: stderr
-};
 
 World& W() {
     static World world;
     return world;
-}
-
-// Rotation about the local y axis by the body's rotation angle (the host's spin convention).
-VECTOR3 RotY(double theta, VECTOR3 v) {
-    const double c = std::cos(theta), s = std::sin(theta);
-    return {c * v.x - s * v.z, v.y, s * v.x + c * v.z};
 }
 
 double RotationAngle(const Body* b, double mjd) {
@@ -42,6 +23,14 @@ double RotationAngle(const Body* b, double mjd) {
     if (r.period != 0.0) a += 2.0 * M_PI * (mjd - r.epoch) * kSecondsPerDay / r.period;
     a = std::fmod(a, 2.0 * M_PI);
     return a < 0 ? a + 2.0 * M_PI : a;
+}
+
+namespace {
+
+// Rotation about the local y axis by the body's rotation angle (the host's spin convention).
+VECTOR3 RotY(double theta, VECTOR3 v) {
+    const double c = std::cos(theta), s = std::sin(theta);
+    return {c * v.x - s * v.z, v.y, s * v.x + c * v.z};
 }
 
 // Two-body state from the host's element record: elliptic orbit about the parent, right-handed
@@ -396,273 +385,3 @@ OBJHANDLE GetParent(OBJHANDLE body) {
 }
 
 }  // namespace zaq::hostsim
-
-// ---- the host interface ----------------------------------------------------
-
-using namespace zaq::hostsim;
-using namespace zaq::hostsim::detail;
-
-DWORD oapiGetGbodyCount() {
-    return static_cast<DWORD>(W().bodies.size());
-}
-
-OBJHANDLE oapiGetGbodyByIndex(int index) {
-    if (index < 0 || index >= static_cast<int>(W().bodies.size())) return nullptr;
-    return static_cast<Object*>(W().bodies[index].get());
-}
-
-OBJHANDLE oapiGetGbodyByName(const char* name) {
-    if (!name) return nullptr;
-    for (const auto& b : W().bodies)
-        if (b->name == name) return static_cast<Object*>(b.get());
-    return nullptr;
-}
-
-OBJHANDLE oapiGetObjectByName(const char* name) {
-    if (!name) return nullptr;
-    if (OBJHANDLE h = oapiGetGbodyByName(name)) return h;
-    for (const auto& s : W().bases)
-        if (s->name == name) return static_cast<Object*>(s.get());
-    for (const auto& v : W().vessels)
-        if (v->name == name) return static_cast<Object*>(v.get());
-    return nullptr;
-}
-
-void oapiGetObjectName(OBJHANDLE hObj, char* name, int n) {
-    if (!name || n <= 0) return;
-    const Object* o = AsObject(hObj);
-    const std::string s = o ? o->name : std::string();
-    const size_t len = std::min(s.size(), static_cast<size_t>(n - 1));
-    std::memcpy(name, s.data(), len);
-    name[len] = '\0';
-}
-
-double oapiGetMass(OBJHANDLE hObj) {
-    if (const Body* b = AsBody(hObj)) return b->desc.mass;
-    if (const Vessel* v = AsVessel(hObj)) return v->mass;
-    return 0.0;
-}
-
-double oapiGetSize(OBJHANDLE hObj) {
-    if (const Body* b = AsBody(hObj)) return b->desc.radius;
-    return 0.0;
-}
-
-void oapiGetRelativePos(OBJHANDLE hObj, OBJHANDLE hRef, VECTOR3* pos) {
-    if (!pos) return;
-    const Object* o = AsObject(hObj);
-    const Object* r = AsObject(hRef);
-    *pos = o && r ? GlobalPos(o) - GlobalPos(r) : VECTOR3{0, 0, 0};
-}
-
-void oapiGetRelativeVel(OBJHANDLE hObj, OBJHANDLE hRef, VECTOR3* vel) {
-    if (!vel) return;
-    const Object* o = AsObject(hObj);
-    const Object* r = AsObject(hRef);
-    *vel = o && r ? GlobalVel(o) - GlobalVel(r) : VECTOR3{0, 0, 0};
-}
-
-void oapiGetGlobalPos(OBJHANDLE hObj, VECTOR3* pos) {
-    if (!pos) return;
-    const Object* o = AsObject(hObj);
-    *pos = o ? GlobalPos(o) : VECTOR3{0, 0, 0};
-}
-
-void oapiGetGlobalVel(OBJHANDLE hObj, VECTOR3* vel) {
-    if (!vel) return;
-    const Object* o = AsObject(hObj);
-    *vel = o ? GlobalVel(o) : VECTOR3{0, 0, 0};
-}
-
-double oapiGetSimMJD() {
-    return W().mjd;
-}
-
-void oapiGetPlanetObliquityMatrix(OBJHANDLE hPlanet, MATRIX3* mat) {
-    if (!mat) return;
-    const Body* b = AsBody(hPlanet);
-    *mat = b ? b->desc.rotation.obliquity : Identity();
-}
-
-double oapiGetPlanetCurrentRotation(OBJHANDLE hPlanet) {
-    const Body* b = AsBody(hPlanet);
-    return b ? RotationAngle(b, W().mjd) : 0.0;
-}
-
-double oapiGetPlanetPeriod(OBJHANDLE hPlanet) {
-    const Body* b = AsBody(hPlanet);
-    return b ? b->desc.rotation.period : 0.0;
-}
-
-DWORD oapiGetPlanetJCoeffCount(OBJHANDLE hPlanet) {
-    const Body* b = AsBody(hPlanet);
-    return b ? static_cast<DWORD>(b->desc.jcoeff.size()) : 0;
-}
-
-double oapiGetPlanetJCoeff(OBJHANDLE hPlanet, DWORD n) {
-    const Body* b = AsBody(hPlanet);
-    return b && n < b->desc.jcoeff.size() ? b->desc.jcoeff[n] : 0.0;
-}
-
-CELBODY* oapiGetCelbodyInterface(OBJHANDLE hBody) {
-    const Body* b = AsBody(hBody);
-    return b ? b->module.get() : nullptr;
-}
-
-DWORD oapiGetBaseCount(OBJHANDLE hPlanet) {
-    const Body* b = AsBody(hPlanet);
-    return b ? static_cast<DWORD>(b->bases.size()) : 0;
-}
-
-OBJHANDLE oapiGetBaseByIndex(OBJHANDLE hPlanet, int index) {
-    const Body* b = AsBody(hPlanet);
-    if (!b || index < 0 || index >= static_cast<int>(b->bases.size())) return nullptr;
-    return static_cast<Object*>(b->bases[index]);
-}
-
-void oapiGetBaseEquPos(OBJHANDLE hBase, double* lng, double* lat, double* rad) {
-    const Base* s = AsBase(hBase);
-    if (lng) *lng = s ? s->lng : 0.0;
-    if (lat) *lat = s ? s->lat : 0.0;
-    if (rad) *rad = s ? s->radius : 0.0;
-}
-
-DWORD oapiGetVesselCount() {
-    return static_cast<DWORD>(W().vessels.size());
-}
-
-OBJHANDLE oapiGetVesselByIndex(int index) {
-    if (index < 0 || index >= static_cast<int>(W().vessels.size())) return nullptr;
-    return static_cast<Object*>(W().vessels[index].get());
-}
-
-VESSEL* oapiGetVesselInterface(OBJHANDLE hVessel) {
-    Vessel* v = AsVessel(hVessel);
-    return v ? &v->iface : nullptr;
-}
-
-VESSEL* oapiGetFocusInterface() {
-    return W().focus ? &W().focus->iface : nullptr;
-}
-
-void oapiWriteLog(const char* line) {
-    FILE* f = W().log ? W().log : stderr;
-    std::fprintf(f, "%s\n", line ? line : "");
-    std::fflush(f);
-}
-
-// ---- VESSEL ---------------------------------------------------------------
-
-VESSEL::VESSEL(OBJHANDLE hVessel) : hObj(hVessel) {}
-
-OBJHANDLE VESSEL::GetHandle() const {
-    return hObj;
-}
-
-const char* VESSEL::GetName() const {
-    const Vessel* v = AsVessel(hObj);
-    return v ? v->name.c_str() : "";
-}
-
-OBJHANDLE VESSEL::GetGravityRef() const {
-    const Vessel* v = AsVessel(hObj);
-    return v ? static_cast<Object*>(v->gravityRef) : nullptr;
-}
-
-OBJHANDLE VESSEL::GetSurfaceRef() const {
-    const Vessel* v = AsVessel(hObj);
-    return v && v->surfaceRef ? static_cast<Object*>(v->surfaceRef) : nullptr;
-}
-
-double VESSEL::GetMass() const {
-    return oapiGetMass(hObj);
-}
-void VESSEL::GetGlobalPos(VECTOR3& pos) const {
-    oapiGetGlobalPos(hObj, &pos);
-}
-void VESSEL::GetGlobalVel(VECTOR3& vel) const {
-    oapiGetGlobalVel(hObj, &vel);
-}
-void VESSEL::GetRelativePos(OBJHANDLE hRef, VECTOR3& pos) const {
-    oapiGetRelativePos(hObj, hRef, &pos);
-}
-void VESSEL::GetRelativeVel(OBJHANDLE hRef, VECTOR3& vel) const {
-    oapiGetRelativeVel(hObj, hRef, &vel);
-}
-
-void VESSEL::GlobalRot(const VECTOR3& rloc, VECTOR3& rglob) const {
-    const Vessel* v = AsVessel(hObj);
-    rglob = v ? mul(v->attitude, rloc) : rloc;
-}
-
-UINT VESSEL::DockCount() const {
-    const Vessel* v = AsVessel(hObj);
-    return v ? static_cast<UINT>(v->docks.size()) : 0;
-}
-
-DOCKHANDLE VESSEL::GetDockHandle(UINT n) const {
-    const Vessel* v = AsVessel(hObj);
-    return v && n < v->docks.size() ? v->docks[n].get() : nullptr;
-}
-
-OBJHANDLE VESSEL::GetDockStatus(DOCKHANDLE hDock) const {
-    const Vessel* v = AsVessel(hObj);
-    if (!v) return nullptr;
-    for (const auto& d : v->docks)
-        if (d.get() == hDock) return d->docked ? static_cast<Object*>(d->docked) : nullptr;
-    return nullptr;
-}
-
-namespace {
-const std::vector<Thruster*>* Group(const Vessel* v, THGROUP_TYPE g) {
-    if (!v) return nullptr;
-    for (const auto& grp : v->groups)
-        if (grp.first == g) return &grp.second;
-    return nullptr;
-}
-}  // namespace
-
-DWORD VESSEL::GetGroupThrusterCount(THGROUP_TYPE thgt) const {
-    const auto* g = Group(AsVessel(hObj), thgt);
-    return g ? static_cast<DWORD>(g->size()) : 0;
-}
-
-THRUSTER_HANDLE VESSEL::GetGroupThruster(THGROUP_TYPE thgt, DWORD n) const {
-    const auto* g = Group(AsVessel(hObj), thgt);
-    return g && n < g->size() ? (*g)[n] : nullptr;
-}
-
-// The standalone host has no atmosphere: thrust at ambient pressure is the vacuum thrust.
-double VESSEL::GetThrusterMax(THRUSTER_HANDLE th) const {
-    return GetThrusterMax0(th);
-}
-
-double VESSEL::GetThrusterMax0(THRUSTER_HANDLE th) const {
-    const Thruster* t = AsThruster(AsVessel(hObj), th);
-    return t ? t->desc.maxThrust : 0.0;
-}
-
-double VESSEL::GetThrusterIsp0(THRUSTER_HANDLE th) const {
-    const Thruster* t = AsThruster(AsVessel(hObj), th);
-    return t ? t->desc.isp : 0.0;
-}
-
-PROPELLANT_HANDLE VESSEL::GetThrusterResource(THRUSTER_HANDLE th) const {
-    const Thruster* t = AsThruster(AsVessel(hObj), th);
-    return t ? t->resource : nullptr;
-}
-
-double VESSEL::GetPropellantEfficiency(PROPELLANT_HANDLE ph) const {
-    const Propellant* p = AsPropellant(AsVessel(hObj), ph);
-    return p ? p->desc.efficiency : 0.0;
-}
-
-double VESSEL::GetPropellantMass(PROPELLANT_HANDLE ph) const {
-    const Propellant* p = AsPropellant(AsVessel(hObj), ph);
-    return p ? p->desc.mass : 0.0;
-}
-
-void VESSEL::GetThrusterDir(THRUSTER_HANDLE th, VECTOR3& dir) const {
-    const Thruster* t = AsThruster(AsVessel(hObj), th);
-    dir = t ? t->desc.dir : VECTOR3{0, 0, 0};
-}

@@ -1,8 +1,11 @@
-// Internal model of the standalone host's world.
+// Internal model of the standalone host's world, shared by the object store (World.cpp), the host
+// interface functions (HostApi.cpp) and the host vessel (HostVessel.cpp).
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "zaq/hostsim.h"
@@ -63,6 +66,21 @@ struct Vessel : Object {
     std::vector<std::unique_ptr<DockPort>> docks;
 };
 
+// The world: every object the host holds, the simulation MJD, the focus vessel and the log.
+struct World {
+    std::vector<std::unique_ptr<Body>> bodies;
+    std::vector<std::unique_ptr<Base>> bases;
+    std::vector<std::unique_ptr<Vessel>> vessels;
+    std::unordered_set<const void*> handles;
+    Vessel* focus = nullptr;
+    double mjd = 51544.5;
+    std::string lastError;
+    FILE* log = nullptr;  // null: stderr
+};
+
+// The one world of the process.
+World& W();
+
 // Lookups that accept any handle and answer null for what the world does not hold.
 Body* AsBody(const void* h);
 Base* AsBase(const void* h);
@@ -73,6 +91,9 @@ Propellant* AsPropellant(const Vessel* v, const void* h);
 
 // Records msg as the last error and writes it to the host log; returns false.
 bool Fail(const std::string& msg);
+
+// A body's rotation angle at mjd, in [0, 2 pi).
+double RotationAngle(const Body* b, double mjd);
 
 // States in the host frame at the current simulation MJD.
 VECTOR3 GlobalPos(const Object* o);

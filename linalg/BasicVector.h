@@ -75,7 +75,7 @@ inline void FormatElement(char* field, int e) {
 namespace zaq {
 
 template <typename T, typename Self>
-BasicVector<T, Self>::BasicVector() : size(0), data(nullptr) {}
+BasicVector<T, Self>::BasicVector() = default;
 
 template <typename T, typename Self>
 BasicVector<T, Self>::BasicVector(int n) : BasicVector() {
@@ -89,13 +89,13 @@ BasicVector<T, Self>::BasicVector(int n, const T* values) : BasicVector() {
 
 template <typename T, typename Self>
 BasicVector<T, Self>::BasicVector(const BasicVector& v) : BasicVector() {
-    Read(v.size, v.data);
+    Read(v.size, v.data.get());
 }
 
 template <typename T, typename Self>
 BasicVector<T, Self>::~BasicVector() {
-    delete[] data;
-    data = nullptr;
+    // Left empty: a module-wide vector read during unload after its destruction finds no array.
+    data.reset();
     size = 0;
 }
 
@@ -109,7 +109,7 @@ void BasicVector<T, Self>::ReSize(int n) {
 template <typename T, typename Self>
 void BasicVector<T, Self>::Read(int n, const T* values) {
     ReSize(n);
-    if (values) linalg::CopyArray(data, values, size);
+    if (values) linalg::CopyArray(data.get(), values, size);
 }
 
 template <typename T, typename Self>
@@ -129,14 +129,14 @@ void BasicVector<T, Self>::Define(int n, ...) {
 template <typename T, typename Self>
 void BasicVector<T, Self>::Write(int n, T* out) const {
     if (n == size)
-        linalg::CopyArray(out, data, size);
+        linalg::CopyArray(out, data.get(), size);
     else
         linalg::ReportVectorError<Self>(nullptr, &linalg::VectorNames::write, "Size doesn't match");
 }
 
 template <typename T, typename Self>
 void BasicVector<T, Self>::Null() {
-    linalg::Apply(size, data, [](T) { return T(0); });
+    linalg::Apply(size, data.get(), [](T) { return T(0); });
 }
 
 template <typename T, typename Self>
@@ -163,25 +163,25 @@ Self& BasicVector<T, Self>::operator-=(const Self& v) {
 
 template <typename T, typename Self>
 Self& BasicVector<T, Self>::operator*=(const T& x) {
-    linalg::Apply(size, data, [x](T e) { return e * x; });
+    linalg::Apply(size, data.get(), [x](T e) { return e * x; });
     return static_cast<Self&>(*this);
 }
 
 template <typename T, typename Self>
 Self& BasicVector<T, Self>::operator/=(const T& x) {
-    linalg::Apply(size, data, [x](T e) { return e / x; });
+    linalg::Apply(size, data.get(), [x](T e) { return e / x; });
     return static_cast<Self&>(*this);
 }
 
 template <typename T, typename Self>
 BasicVector<T, Self>& BasicVector<T, Self>::operator=(const BasicVector& v) {
-    if (this != &v) Read(v.size, v.data);
+    if (this != &v) Read(v.size, v.data.get());
     return *this;
 }
 
 template <typename T, typename Self>
 bool BasicVector<T, Self>::operator==(const Self& v) const {
-    return linalg::EqualArrays(size, data, v.size, v.data);
+    return linalg::EqualArrays(size, data.get(), v.size, v.data.get());
 }
 
 template <typename T, typename Self>

@@ -1,13 +1,14 @@
-// Helpers shared by the linear-algebra units (internal): owned arrays, the module-wide fallback
+// Helpers shared by the linear-algebra units (internal): array resizing, the module-wide fallback
 // and work objects, and the bounded print lines.
 #pragma once
 
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <new>
+#include <memory>
 
 #include "foundation/Address.h"
+#include "foundation/Buffer.h"
 #include "zaq/foundation.h"
 #include "zaq/linalg.h"
 
@@ -15,21 +16,14 @@ namespace zaq::linalg {
 
 using zaq::Addr;
 
-/// n zeroed elements, or null for n <= 0 or when the allocation fails.
-template <typename T>
-T* NewArray(long long n) {
-    if (n <= 0) return nullptr;
-    return new (std::nothrow) T[static_cast<size_t>(n)]();
-}
-
 /// The resize rule of the vectors: same size keeps the values; otherwise the array is replaced
 /// by n zeros (none for n <= 0). Returns false when the allocation failed; the vector is then
 /// left empty (size 0).
 template <typename T>
-bool ResizeArray(int& size, T*& data, int n) {
+bool ResizeArray(int& size, std::unique_ptr<T[]>& data, int n) {
     if (n == size) return true;
-    delete[] data;
-    data = NewArray<T>(n);
+    data.reset();  // the old array goes before the new one is taken
+    if (n > 0) data = NewBuffer<T>(n);
     size = n;
     if (n > 0 && !data) {
         size = 0;

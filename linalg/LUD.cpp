@@ -16,8 +16,7 @@ namespace {
 constexpr double kTinyPivot = 1e-30;
 }  // namespace
 
-LUD::LUD()
-    : size(0), count(0), lu(nullptr), index(nullptr), scale(nullptr), parity(1.0), status(-1) {}
+LUD::LUD() = default;
 
 LUD::LUD(const CMatrix& m) : LUD() {
     status = ComputeLUD(&m);
@@ -45,9 +44,9 @@ LUD& LUD::operator=(const LUD& other) {
         status = 1;
         return *this;
     }
-    CopyArray(lu, other.lu, count);
-    CopyArray(index, other.index, size);
-    CopyArray(scale, other.scale, size);
+    CopyArray(lu.get(), other.lu.get(), count);
+    CopyArray(index.get(), other.index.get(), size);
+    CopyArray(scale.get(), other.scale.get(), size);
     return *this;
 }
 
@@ -59,9 +58,9 @@ bool LUD::Allocate(int n, const char* func) {
     Free();
     size = n;
     count = n * n;
-    lu = new (std::nothrow) double[count];
-    index = new (std::nothrow) int[n];
-    scale = new (std::nothrow) double[n];
+    lu = zaq::NewBuffer<double>(count);
+    index = zaq::NewBuffer<int>(n);
+    scale = zaq::NewBuffer<double>(n);
     if (lu && index && scale) return true;
     ZAQ_ERROR_THIS(func, "Memory Allocation Fail");
     Free();
@@ -69,12 +68,9 @@ bool LUD::Allocate(int n, const char* func) {
 }
 
 void LUD::Free() {
-    delete[] lu;
-    delete[] index;
-    delete[] scale;
-    lu = nullptr;
-    index = nullptr;
-    scale = nullptr;
+    lu.reset();
+    index.reset();
+    scale.reset();
 }
 
 int LUD::ComputeLUD(const CMatrix* m) {
@@ -203,7 +199,7 @@ bool LUD::Solve(const CMatrix& b, CMatrix& x) const {
     // Column by column through the scale array, free after the factorisation.
     for (int c = 0; c < b.Columns(); ++c) {
         for (int i = 0; i < size; ++i) scale[i] = b(i, c);
-        if (!Solve(scale, scale)) return false;
+        if (!Solve(scale.get(), scale.get())) return false;
         for (int i = 0; i < size; ++i) x(i, c) = scale[i];
     }
     return true;
@@ -221,7 +217,7 @@ void LUD::Print(FILE* file) const {
         return;
     }
     otk::LogMsg(file, "LU Decomposition Matrix:");
-    for (int i = 0; i < size; ++i) PrintRow(file, i, lu + i * size, size, "%g");
+    for (int i = 0; i < size; ++i) PrintRow(file, i, lu.get() + i * size, size, "%g");
 }
 
 // ---- Gauss-Jordan -------------------------------------------------------------

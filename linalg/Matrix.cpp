@@ -1,5 +1,5 @@
-// CMatrix: the dynamic row-major matrix with its cached LU factorisation, the mt functions
-// (result into an output argument), the mx functions (result by value) and the frame rotations.
+// CMatrix: the dynamic row-major matrix with its cached LU factorisation and the mt functions
+// (result into an output argument). The unit goes on in MatrixValues.cpp (the mx functions).
 #include <climits>
 #include <cmath>
 #include <cstdarg>
@@ -16,17 +16,6 @@ namespace {
 // What an out-of-range operator() refers to: reset to NaN on every such access, so that a write
 // through it lands here and a read sees NaN, never memory outside the matrix.
 double outOfRange = NAN;
-
-// The module-wide work and fallback matrices of the mx functions.
-CMatrix& SharedWorkMatrix() {
-    static CMatrix work;
-    return work;
-}
-
-const CMatrix& SharedEmptyMatrix() {
-    static const CMatrix empty;
-    return empty;
-}
 
 bool SameShape(const CMatrix& a, const CMatrix& b) {
     return a.Rows() == b.Rows() && a.Columns() == b.Columns();
@@ -56,14 +45,14 @@ void PrintRow(FILE* file, int i, const double* row, int n, const char* format) {
 
 // ---- construction, shape and element access --------------------------------
 
-CMatrix::CMatrix() : columns(0), rows(0), count(0), lud(nullptr), modified(true), data(nullptr) {}
+CMatrix::CMatrix() = default;
 
 CMatrix::CMatrix(int rows, int columns) : CMatrix() {
     ReSize(rows, columns);
 }
 
 CMatrix::CMatrix(int rows, int columns, const double* values) : CMatrix(rows, columns) {
-    if (values) CopyArray(data, values, count);
+    if (values) CopyArray(data.get(), values, count);
 }
 
 CMatrix::CMatrix(const CMatrix& m) : CMatrix() {
@@ -75,10 +64,8 @@ CMatrix::CMatrix(const CMatrix* m) : CMatrix() {
 }
 
 CMatrix::~CMatrix() {
-    delete[] data;
-    delete lud;
-    data = nullptr;
-    lud = nullptr;
+    data.reset();
+    lud.reset();
     columns = rows = count = 0;
     modified = true;
 }
@@ -89,9 +76,9 @@ void CMatrix::ReSize(int newRows, int newColumns) {
     if (newRows < 0) newRows = 0;
     if (newColumns < 0) newColumns = 0;
     if (newRows == rows && newColumns == columns) return;
-    delete[] data;
+    data.reset();  // the old array goes before the new one is taken
     const long long n = static_cast<long long>(newRows) * newColumns;
-    data = n <= INT_MAX ? NewArray<double>(n) : nullptr;
+    if (n > 0 && n <= INT_MAX) data = zaq::NewBuffer<double>(n);
     rows = newRows;
     columns = newColumns;
     count = static_cast<int>(n);
@@ -117,7 +104,7 @@ CMatrix& CMatrix::operator=(const CMatrix& m) {
 
 void CMatrix::Assign(const CMatrix& m) {
     ReSize(m);
-    if (&m != this) CopyArray(data, m.data, count);
+    if (&m != this) CopyArray(data.get(), m.data.get(), count);
     Modified();
 }
 
@@ -153,7 +140,7 @@ bool CMatrix::IndexOk(int k, int limit, const char* func) const {
 
 void CMatrix::Row(int i, const double* values) {
     if (!values || !IndexOk(i, rows, "CMatrix::Row")) return;
-    CopyArray(data + i * columns, values, columns);
+    CopyArray(data.get() + i * columns, values, columns);
     Modified();
 }
 
@@ -218,12 +205,13 @@ void CMatrix::SwapColumn(int j, CVector& v) {
 }
 
 void CMatrix::GetRow(int i, double* out) const {
-    if (out && IndexOk(i, rows, "CMatrix::GetRow")) CopyArray(out, data + i * columns, columns);
+    if (out && IndexOk(i, rows, "CMatrix::GetRow"))
+        CopyArray(out, data.get() + i * columns, columns);
 }
 
 CVector CMatrix::GetRow(int i) const {
     if (!IndexOk(i, rows, "CMatrix::GetRow")) return CVector();
-    return CVector(columns, data + i * columns);
+    return CVector(columns, data.get() + i * columns);
 }
 
 void CMatrix::GetColumn(int j, double* out) const {
@@ -269,16 +257,16 @@ void CMatrix::Print(FILE* file, const char* label) const {
         return;
     }
     if (label) otk::LogMsg(file, "%s Matrix:", label);
-    for (int i = 0; i < rows; ++i) PrintRow(file, i, data + i * columns, columns, "%10.6g");
+    for (int i = 0; i < rows; ++i) PrintRow(file, i, data.get() + i * columns, columns, "%10.6g");
 }
 
 LUD* CMatrix::GetLUD() const {
     if (!lud)
-        lud = new (std::nothrow) LUD(this);  // factorises at once
+        lud = zaq::NewOwned<LUD>(this);  // factorises at once
     else if (modified)
         lud->ComputeLUD(this);
     modified = false;
-    return lud;
+    return lud.get();
 }
 
 bool CMatrix::HasLUD() const {
@@ -573,96 +561,4 @@ bool mtPrincipalMinors(CVector& d, const CMatrix& a) {
     }
     d[n - 1] = mtDet(a);
     return true;
-}
-
-// ---- the mx family ----------------------------------------------------------
-
-namespace {
-
-// Runs compute(work) on the shared work object; a copy of it on success, of the shared empty
-// object on failure.
-template <typename Compute>
-CMatrix MatrixResult(Compute compute) {
-    CMatrix& work = SharedWorkMatrix();
-    return compute(work) ? CMatrix(work) : CMatrix(SharedEmptyMatrix());
-}
-
-template <typename Compute>
-CVector VectorResult(Compute compute) {
-    CVector& work = SharedWorkVector();
-    return compute(work) ? CVector(work) : CVector(SharedEmptyVector());
-}
-
-}  // namespace
-
-CMatrix mxSubMatrix(const CMatrix& a, int r, int c) {
-    return MatrixResult([&](CMatrix& w) { return mtSubMatrix(w, a, r, c); });
-}
-
-CMatrix mxInv(const CMatrix& a) {
-    return MatrixResult([&](CMatrix& w) { return mtInv(w, a); });
-}
-
-CMatrix mxTranspose(const CMatrix& a) {
-    return MatrixResult([&](CMatrix& w) { return mtTranspose(w, a); });
-}
-
-CMatrix mxSolve(const CMatrix& a, const CMatrix& b) {
-    return MatrixResult([&](CMatrix& w) { return mtSolve(w, a, b); });
-}
-
-CMatrix mxAdd(const CMatrix& a, const CMatrix& b) {
-    return MatrixResult([&](CMatrix& w) { return mtAdd(w, a, b); });
-}
-
-CMatrix mxSub(const CMatrix& a, const CMatrix& b) {
-    return MatrixResult([&](CMatrix& w) { return mtSub(w, a, b); });
-}
-
-CMatrix mxMul(const CMatrix& a, const CMatrix& b) {
-    return MatrixResult([&](CMatrix& w) { return mtMul(w, a, b); });
-}
-
-CMatrix mxMul(const CMatrix& a, const double& x) {
-    return MatrixResult([&](CMatrix& w) { return mtMul(w, a, x); });
-}
-
-CMatrix mxMul(const CVector& v, const CVector& w) {
-    return MatrixResult([&](CMatrix& out) { return mtMul(out, v, w); });
-}
-
-CMatrix mxTpMul(const CVector& v) {
-    return MatrixResult([&](CMatrix& w) { return mtTpMul(w, v); });
-}
-
-CVector mxSolve(const CMatrix& a, const CVector& v) {
-    return VectorResult([&](CVector& w) { return mtSolve(w, a, v); });
-}
-
-CVector mxMul(const CMatrix& a, const CVector& v) {
-    return VectorResult([&](CVector& w) { return mtMul(w, a, v); });
-}
-
-CVector mxMul(const CVector& v, const CMatrix& a) {
-    return VectorResult([&](CVector& w) { return mtMul(w, v, a); });
-}
-
-// ---- frame rotations --------------------------------------------------------
-
-CMatrix mxRotX(double angle) {
-    const double c = std::cos(angle), s = std::sin(angle);
-    const double m[9] = {1, 0, 0, 0, c, s, 0, -s, c};
-    return CMatrix(3, 3, m);
-}
-
-CMatrix mxRotY(double angle) {
-    const double c = std::cos(angle), s = std::sin(angle);
-    const double m[9] = {c, 0, -s, 0, 1, 0, s, 0, c};
-    return CMatrix(3, 3, m);
-}
-
-CMatrix mxRotZ(double angle) {
-    const double c = std::cos(angle), s = std::sin(angle);
-    const double m[9] = {c, s, 0, -s, c, 0, 0, 0, 1};
-    return CMatrix(3, 3, m);
 }

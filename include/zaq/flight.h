@@ -3,6 +3,8 @@
 // that advances them. Vectors are right-handed, m and m/s; absolute times are MJD, spans seconds.
 #pragma once
 
+#include <memory>
+
 #include "zaq/host.h"
 #include "zaq/orbit.h"
 #include "zaq/sol.h"
@@ -190,20 +192,20 @@ private:
 
     cfVessel* pVessel;
     CFlight* pFlight;
-    Callback pCallback;
-    void* pUser;
-    short idThrustRef;
-    VECTOR3 vThrust;
-    double fIgnMJD;
-    double fFuelRate;
-    double fForce;
-    int nMode;
-    bool bBurning;
-    double fMass0;
-    double fMass1;
-    double fCutMJD;
-    int nHold;
-    bool bDetached;
+    Callback pCallback = nullptr;
+    void* pUser = nullptr;
+    short idThrustRef = -1;
+    VECTOR3 vThrust{0, 0, 0};
+    double fIgnMJD = 0;
+    double fFuelRate = 0;
+    double fForce = 0;
+    int nMode = 0;
+    bool bBurning = false;
+    double fMass0 = 0;
+    double fMass1 = 0;
+    double fCutMJD = 0;
+    int nHold = 0;
+    bool bDetached = false;
 };
 
 /// A point mass propagated inside a CFlight: its state relative to a reference body, its mass
@@ -286,7 +288,7 @@ public:
     void DeleteAllManeuvers();
 
     // ---- one step, driven by CFlight in this order ----
-    void SetGlobalPositions(const VECTOR3* global) { pGlobalPos = global; }
+    void SetGlobalPositions(const VECTOR3* global) { step.globalPos = global; }
     /// Counts the sources and takes the step's dates (vessels that are not disabled).
     void BeginStep(double mjd0, double seconds);
     /// Hands the step-start state to the vessel's events.
@@ -316,7 +318,17 @@ public:
                                              4.0 / 5, 1.0,     0.0,      1.0};
 
 private:
-    friend class CFlight;  // checks the vessel's own allocations, runs its stages in a row
+    friend class CFlight;  // hands over the step view, checks the vessel's own allocations,
+                           // runs its stages in a row
+
+    /// What its scenario shows the integrator of a step, read-only, by CFID: every object's
+    /// position about the root at the stage being run and its gravity record (GM, zonal terms);
+    /// and whether every body counts as a point mass (CF_POINTMASS).
+    struct StepView {
+        const VECTOR3* globalPos = nullptr;
+        const sGravity* const* gravity = nullptr;
+        bool pointMass = false;
+    };
 
     /// Stages 1 to 7 in a row, for a step in which the vessel reads no body's position.
     void RKF56();
@@ -341,37 +353,37 @@ private:
     }
 
     CFlight* pFlight;
-    cfEvent* pEvent[8];
-    cfManeuver* pMnr[8];
-    COrbit* pOrbit;
-    short idRef;
-    short idThrustRef;
-    short* pSource;
-    int nThrustMode;
-    int nMaxEvent, nEvent;
+    cfEvent* pEvent[8] = {};
+    cfManeuver* pMnr[8] = {};
+    std::unique_ptr<COrbit> pOrbit;
+    short idRef = -1;
+    short idThrustRef = -1;
+    std::unique_ptr<short[]> pSource;
+    int nThrustMode = 0;
+    int nMaxEvent = 8, nEvent = 0;
     int nSlots;
-    int nSources;
-    int nMaxMnr, nMnr;
-    int nNextMnr;
-    int nState;
-    double fMJD0, fMJD1;
-    double fDT;
-    double fTruncation;
-    double fMass;
-    double fForce;
-    double fFuelRate;
-    double fDV;
-    double fStabEnd;
-    VECTOR3 vDVLocal;
-    VECTOR3 vDVGlobal;
-    VECTOR3 vThrust;
-    VECTOR3 vPos, vVel;
-    const VECTOR3* pGlobalPos;
-    VECTOR3 vStagePos, vStageVel;
-    VECTOR3 vStageAcc[7];   // k1..k7
-    VECTOR3 vStageVels[7];  // v2..v8
-    VECTOR3 vThrLocal[7];
-    VECTOR3 vThrGlobal[7];
+    int nSources = 0;
+    int nMaxMnr = 8, nMnr = 0;
+    int nNextMnr = 0;
+    int nState = 1;
+    double fMJD0 = 0, fMJD1 = 0;
+    double fDT = 0;
+    double fTruncation = -1;
+    double fMass = 1;
+    double fForce = 0;
+    double fFuelRate = 0;
+    double fDV = 0;
+    double fStabEnd = 0;
+    VECTOR3 vDVLocal{0, 0, 0};
+    VECTOR3 vDVGlobal{0, 0, 0};
+    VECTOR3 vThrust{0, 0, 0};
+    VECTOR3 vPos{0, 0, 0}, vVel{0, 0, 0};
+    StepView step;
+    VECTOR3 vStagePos{0, 0, 0}, vStageVel{0, 0, 0};
+    VECTOR3 vStageAcc[7] = {};   // k1..k7
+    VECTOR3 vStageVels[7] = {};  // v2..v8
+    VECTOR3 vThrLocal[7] = {};
+    VECTOR3 vThrGlobal[7] = {};
 };
 
 /// A propagation scenario: celestial objects from a CSol, up to 64 vessels and their clock.
@@ -481,7 +493,6 @@ public:
     void Dump(const char* path) const;
 
 private:
-    friend class cfVessel;    // the integrator reads the object records directly
     friend class cfEvent;     // callbacks mark the scenario as inside a callback
     friend class cfManeuver;  // likewise
 
@@ -501,6 +512,8 @@ private:
     void Allocate(int n);
     int AutoLoadScenario(int type);
     bool InitScenario();
+    /// The view of the step that the vessels' integrator reads.
+    cfVessel::StepView View() const;
     bool FillStates(VECTOR3* pos, VECTOR3* vel, double mjd);
     void Compose(const VECTOR3* pos, const VECTOR3* vel);
     bool StepRoutine(double h);
@@ -513,44 +526,53 @@ private:
     /// clock's range.
     bool BadDate(double mjd, const char* func);
 
-    CSol* pSol;
-    cfVessel** pVessel;
-    cfVessel** pActive;
-    CelObject** pCelObject;
-    TrjCallback fnTrj;
-    RefCallback fnRef;
-    MnrCallback fnMnr;
-    void *pTrjData, *pRefData, *pMnrData;
-    double fMoonMassRatio;
-    double fStartMJD;
-    double fTime;
-    double fLastDT;
-    double fPrevStep;
-    double fTruncLimit;
-    double fSafetyLimit;
-    double fDirection;
-    double fStepMJD0, fStepMJD1;
-    double fStepDays, fStepSec;
-    int csSun, csJupiter, csVenus, csEarth, csMoon;
-    int nScenario;
-    int nOptions;
-    int nMaxVes;
-    int nMaxObj;
-    int nVes;
-    int nObj;
-    int nActive;
-    int nAbort;
-    int nCallbacks;
-    short idSun, idJupiter, idVenus, idEarth, idMoon;
-    bool bInitialized;
-    bool bFirstStep;
-    bool bStepping;
-    bool bParentsFirst;  // every object's reference precedes it in the table
-    char cConfig[32];
-    short* pMinor;
-    short* pRefId;
+    CSol* pSol = nullptr;
+    std::unique_ptr<std::unique_ptr<cfVessel>[]> pVessel;
+    std::unique_ptr<cfVessel*[]> pActive;
+    std::unique_ptr<std::unique_ptr<CelObject>[]> pCelObject;
+    TrjCallback fnTrj = DefEventTrj;
+    RefCallback fnRef = DefEventRef;
+    MnrCallback fnMnr = DefEventMnr;
+    void* pTrjData = this;
+    void* pRefData = this;
+    void* pMnrData = this;
+    double fMoonMassRatio = 0.0123;
+    double fStartMJD = 0;
+    double fTime = 0;
+    double fLastDT = 0;
+    double fPrevStep = 0;
+    double fTruncLimit = 0.05;
+    double fSafetyLimit = 0;
+    double fDirection = 1;
+    double fStepMJD0 = 0, fStepMJD1 = 0;
+    double fStepDays = 0, fStepSec = 0;
+    int csSun = -1, csJupiter = -1, csVenus = -1, csEarth = -1, csMoon = -1;
+    int nScenario = 0;
+    int nOptions = 0;
+    int nMaxVes = 0;
+    int nMaxObj = 0;
+    int nVes = 0;
+    int nObj = 0;
+    int nActive = 0;
+    int nAbort = 0;
+    int nCallbacks = 0;
+    short idSun = -1, idJupiter = -1, idVenus = -1, idEarth = -1, idMoon = -1;
+    bool bInitialized = false;
+    bool bFirstStep = true;
+    bool bStepping = false;
+    bool bParentsFirst = false;  // every object's reference precedes it in the table
+    char cConfig[32] = {};
+    std::unique_ptr<short[]> pMinor;
+    std::unique_ptr<short[]> pRefId;
+    std::unique_ptr<const sGravity*[]> pGravity;  // each object's record, for the step view
     // One block of 9 nMaxObj vectors carved into the eight state arrays.
-    VECTOR3* pStateBlock;
-    VECTOR3 *pStartPos, *pStartVel, *pEndPos, *pEndVel, *pGlobalPos, *pGlobalVel, *pStagePos,
-        *pStageVel;
+    std::unique_ptr<VECTOR3[]> pStateBlock;
+    VECTOR3* pStartPos = nullptr;
+    VECTOR3* pStartVel = nullptr;
+    VECTOR3* pEndPos = nullptr;
+    VECTOR3* pEndVel = nullptr;
+    VECTOR3* pGlobalPos = nullptr;
+    VECTOR3* pGlobalVel = nullptr;
+    VECTOR3* pStagePos = nullptr;
+    VECTOR3* pStageVel = nullptr;
 };

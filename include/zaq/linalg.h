@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
 class CMatrix;
 class LUD;
@@ -34,8 +35,8 @@ public:
     /// ReSize(n), then takes n further T arguments as the elements.
     void Define(int n, ...);
     /// The array (null when empty).
-    const T* Read() const { return data; }
-    T* Write() { return data; }
+    const T* Read() const { return data.get(); }
+    T* Write() { return data.get(); }
     /// Copies all elements to out when n equals the size; otherwise reports and copies nothing.
     void Write(int n, T* out) const;
     int Size() const { return size; }
@@ -70,8 +71,8 @@ protected:
     ~BasicVector();
 
 private:
-    int size;
-    T* data;
+    int size = 0;
+    std::unique_ptr<T[]> data;
 };
 
 }  // namespace zaq
@@ -185,12 +186,12 @@ private:
     bool InRange(int i, int j) const;
     bool IndexOk(int k, int limit, const char* func) const;
 
-    int columns;
-    int rows;
-    int count;
-    mutable LUD* lud;
-    mutable bool modified;
-    double* data;
+    int columns = 0;
+    int rows = 0;
+    int count = 0;
+    mutable std::unique_ptr<LUD> lud;
+    mutable bool modified = true;
+    std::unique_ptr<double[]> data;
 };
 
 // The mt family writes into its first argument and returns false after logging the reason; the
@@ -294,13 +295,13 @@ private:
     void Free();
     bool Present(const char* func) const;
 
-    int size;
-    int count;
-    double* lu;
-    int* index;
-    double* scale;
-    double parity;
-    int status;
+    int size = 0;
+    int count = 0;
+    std::unique_ptr<double[]> lu;
+    std::unique_ptr<int[]> index;
+    std::unique_ptr<double[]> scale;
+    double parity = 1.0;
+    int status = -1;
 };
 
 /// Replaces the n x n matrix a by its inverse and b (n rows) by the solution of a X = b, by

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
 #include "zaq/host.h"
 
@@ -120,16 +121,16 @@ public:
 private:
     struct Body;
 
-    int nBody;             // bodies in the table
-    int nCapacity;         // size of each table
-    int moonId;            // index of "Moon"; -1 until Setup has found it
-    FILE* log;             // the class's own message stream
-    double precision;      // relative precision of the analysis
-    mutable int cachedId;  // last GetId(void*) hit
-    mutable void* cachedHandle;
-    Body* pBody;
-    sGravity* pGravity;
-    int* pMinor;  // indices of each body's minors, consecutive
+    int nBody = 0;              // bodies in the table
+    int nCapacity = 0;          // size of each table
+    int moonId = -1;            // index of "Moon"; -1 until Setup has found it
+    FILE* log = nullptr;        // the class's own message stream
+    double precision = 1e-5;    // relative precision of the analysis
+    mutable int cachedId = -1;  // last GetId(void*) hit
+    mutable void* cachedHandle = nullptr;
+    std::unique_ptr<Body[]> pBody;
+    std::unique_ptr<sGravity[]> pGravity;
+    std::unique_ptr<int[]> pMinor;  // indices of each body's minors, consecutive
 
     // Setup stages.
     void Release();
