@@ -18,6 +18,9 @@ namespace {
 // The clock's range, days either side of MJD 0: there a double of seconds since the start still
 // resolves a tenth of a second.
 constexpr double kMaxMJD = 1e9;
+// 256^(1/6): the 7(8) pair's rule (limit/(256 e))^(1/6) settles where the 5(6) rule does, at an
+// error of 1/256 of the limit.
+constexpr double kRoot6Of256 = 2.5198420997897464;
 
 }  // namespace
 
@@ -87,7 +90,10 @@ double CFlight::GetNextdT() {
             nAbort = -1;
             return 20.0;
         }
-        double f = 0.25 * std::sqrt(std::sqrt(fTruncLimit / e));
+        // The 5(6) pair's rule, 0.25 (limit/e)^(1/4), settles where the error is 1/256 of the
+        // limit; the 7(8) pair's exponent follows its order, aiming at the same share.
+        double f = nIntegrator == CF_RKF78 ? std::pow(fTruncLimit / e, 1.0 / 6) / kRoot6Of256
+                                           : 0.25 * std::sqrt(std::sqrt(fTruncLimit / e));
         if (f < 0.05) f = 0.05;
         if (f > 3.0) f = 3.0;
         return std::fabs(f * fLastDT);
@@ -214,4 +220,12 @@ int CFlight::AutoStep() {
 
 void CFlight::Abort(int code) {
     if (bStepping) nAbort = code > 0 ? code : 1;
+}
+
+void CFlight::SetIntegrator(int integrator) {
+    if (integrator != CF_RKF56 && integrator != CF_RKF78) {
+        ZAQ_ERROR_THIS("CFlight::SetIntegrator", "Unknown integrator %d", integrator);
+        return;
+    }
+    nIntegrator = integrator;
 }

@@ -42,11 +42,44 @@ void CFlight::Compose(const VECTOR3* pos, const VECTOR3* vel) {
 }
 
 cfVessel::StepView CFlight::View() const {
-    return {pGlobalPos, pGravity.get(), (nOptions & CF_POINTMASS) != 0};
+    return {pGlobalPos, pGravity.get(), (nOptions & CF_POINTMASS) != 0, nIntegrator};
 }
 
 void CFlight::RunStage(int stage) {
     for (int i = 0; i < nActive; i++) pActive[i]->RKF56(stage);
+}
+
+bool CFlight::RunStages78(bool bodiesRead) {
+    if (!bodiesRead) {
+        for (int i = 0; i < nActive; i++) pActive[i]->RKF78();
+        if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
+        if (!bParentsFirst) {
+            Compose(pEndPos, nullptr);
+            Compose(pStartPos, nullptr);
+        }
+        return true;
+    }
+    // Each stage with the bodies at its node: the step's start and end from their arrays, the
+    // others from the ephemerides; the start again at the end, where a refused step leaves them.
+    if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
+    double placed = 0;  // the node the bodies stand at
+    for (int s = 1; s <= 13; s++) {
+        const double node = cfVessel::kStageNode78[s - 1];
+        if (node != placed || s == 1) {
+            if (node == 0) {
+                Compose(pStartPos, nullptr);
+            } else if (node == 1) {
+                Compose(pEndPos, nullptr);
+            } else {
+                if (!FillStates(pStagePos, nullptr, fStepMJD0 + node * fStepDays)) return false;
+                Compose(pStagePos, nullptr);
+            }
+            placed = node;
+        }
+        for (int i = 0; i < nActive; i++) pActive[i]->RKF78(s);
+    }
+    Compose(pStartPos, nullptr);
+    return true;
 }
 
 bool CFlight::StepRoutine(double h) {
@@ -96,7 +129,9 @@ bool CFlight::StepRoutine(double h) {
     // step that stops here leaves them, at its start when it is refused and at its end when
     // not. That needs every parent composed before its children, so that a composition does
     // not depend on what the table held before it.
-    if (bodiesRead) {
+    if (nIntegrator == CF_RKF78) {
+        if (!RunStages78(bodiesRead)) return false;
+    } else if (bodiesRead) {
         if (!FillStates(pEndPos, pEndVel, fStepMJD1)) return false;
         RunStage(1);
         for (int s = 2; s <= 5; s++) {
@@ -136,9 +171,10 @@ bool CFlight::StepRoutine(double h) {
         return false;
     }
 
-    for (int i = 0; i < nActive; i++) pActive[i]->EndStep(5);
+    const int method = nIntegrator == CF_RKF78 ? 8 : 5;
+    for (int i = 0; i < nActive; i++) pActive[i]->EndStep(method);
     for (int i = 0; i < nVes; i++)
-        if (pVessel[i]->GetState() == 2) pVessel[i]->EndStep(5);
+        if (pVessel[i]->GetState() == 2) pVessel[i]->EndStep(method);
     Compose(pEndPos, pEndVel);
     if (h > 0)
         for (int i = 0; i < nVes; i++)

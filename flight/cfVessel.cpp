@@ -31,11 +31,41 @@ constexpr double kA[8][7] = {
 constexpr double kB[6] = {31.0 / 384, 0, 1125.0 / 2816, 9.0 / 32, 125.0 / 768, 5.0 / 66};
 constexpr double kErr = 5.0 / 66;
 
+// Fehlberg's seventh-order pair with eighth-order error estimate, 13 stages (NASA TR R-287),
+// in the same layout. The eighth-order row is taken (local extrapolation); it differs from the
+// seventh-order one by 41/840 on stages 1, 11 (minus) and 12, 13 (plus).
+constexpr double kA78[13][12] = {
+    {},
+    {2.0 / 27},
+    {1.0 / 36, 1.0 / 12},
+    {1.0 / 24, 0, 1.0 / 8},
+    {5.0 / 12, 0, -25.0 / 16, 25.0 / 16},
+    {1.0 / 20, 0, 0, 1.0 / 4, 1.0 / 5},
+    {-25.0 / 108, 0, 0, 125.0 / 108, -65.0 / 27, 125.0 / 54},
+    {31.0 / 300, 0, 0, 0, 61.0 / 225, -2.0 / 9, 13.0 / 900},
+    {2.0, 0, 0, -53.0 / 6, 704.0 / 45, -107.0 / 9, 67.0 / 90, 3.0},
+    {-91.0 / 108, 0, 0, 23.0 / 108, -976.0 / 135, 311.0 / 54, -19.0 / 60, 17.0 / 6, -1.0 / 12},
+    {2383.0 / 4100, 0, 0, -341.0 / 164, 4496.0 / 1025, -301.0 / 82, 2133.0 / 4100, 45.0 / 82,
+     45.0 / 164, 18.0 / 41},
+    {3.0 / 205, 0, 0, 0, 0, -6.0 / 41, -3.0 / 205, -3.0 / 41, 3.0 / 41, 6.0 / 41, 0},
+    {-1777.0 / 4100, 0, 0, -341.0 / 164, 4496.0 / 1025, -289.0 / 82, 2193.0 / 4100, 51.0 / 82,
+     33.0 / 164, 12.0 / 41, 0, 1.0},
+};
+constexpr double kErr78 = 41.0 / 840;
+
 // h times the weighted sum of stages 1..6 of x, stage 1 being x1.
 [[gnu::always_inline]] inline VECTOR3 WeightedSum(const VECTOR3& x1, const VECTOR3* rest,
                                                   double h) {
     VECTOR3 s = x1 * kB[0];
     for (int j = 1; j < 6; j++) s += rest[j - 1] * kB[j];
+    return s * h;
+}
+
+// h times the 7(8) pair's eighth-order sum of x over stages 1..13, stage 1 being x1 (weight 0):
+// 34/105, 9/35, 9/35, 9/280, 9/280 on stages 6..10 and 41/840 on stages 12 and 13.
+[[gnu::always_inline]] inline VECTOR3 WeightedSum78(const VECTOR3* rest, double h) {
+    const VECTOR3 s = rest[4] * (34.0 / 105) + (rest[5] + rest[6]) * (9.0 / 35) +
+                      (rest[7] + rest[8]) * (9.0 / 280) + (rest[10] + rest[11]) * kErr78;
     return s * h;
 }
 
@@ -497,16 +527,19 @@ void cfVessel::PostStep() {
     FeedEvents(true);
 }
 
-[[gnu::always_inline]] inline void cfVessel::Stage(int stage) {
+template <int N>
+[[gnu::always_inline]] inline void cfVessel::Stage(int stage, const double (&A)[N][N - 1],
+                                                   const double* node) {
     const double h = fDT;
     if (stage == 1) {
         vStagePos = vPos;
         vStageVel = vVel;
     }
     const int i = stage - 1;
-    vStageAcc[i] = Acceleration(vStagePos, vStageVel, kStageNode[i] * h, stage);
+    vStageAcc[i] = Acceleration(vStagePos, vStageVel, node[i] * h, stage);
+    if (stage == N) return;  // the last stage's state is never formed
     // State of stage i+2 (1-based stage+1) from stages 1..stage: stage 1's velocity is vVel.
-    const double* a = kA[stage];
+    const double* a = A[stage];
     VECTOR3 dp = vVel * a[0], dv = vStageAcc[0] * a[0];
     for (int j = 1; j <= i; j++) {
         dp += vStageVels[j - 1] * a[j];
@@ -522,22 +555,43 @@ void cfVessel::RKF56(int stage) {
         otk::LogErr(ErrorLog, "RKF56: Invalid stage");
         return;
     }
-    Stage(stage);
+    Stage(stage, kA, kStageNode);
 }
 
 void cfVessel::RKF56() {
-    for (int stage = 1; stage <= 7; stage++) Stage(stage);
+    for (int stage = 1; stage <= 7; stage++) Stage(stage, kA, kStageNode);
+}
+
+void cfVessel::RKF78(int stage) {
+    if (stage < 1 || stage > 13) {
+        otk::LogErr(ErrorLog, "RKF78: Invalid stage");
+        return;
+    }
+    Stage(stage, kA78, kStageNode78);
+}
+
+void cfVessel::RKF78() {
+    for (int stage = 1; stage <= 13; stage++) Stage(stage, kA78, kStageNode78);
 }
 
 double cfVessel::ComputeTruncation() {
-    // Sixth- minus fifth-order position: h 5/66 (v7 + v8 - v1 - v6).
-    const VECTOR3 e = vVel + vStageVels[4] - vStageVels[5] - vStageVels[6];
-    fTruncation = std::fabs(fDT * kErr) * Length(e);
+    VECTOR3 e;
+    double w;
+    if (step.integrator == CF_RKF78) {
+        // Eighth- minus seventh-order position: h 41/840 (v12 + v13 - v1 - v11).
+        e = vVel + vStageVels[9] - vStageVels[10] - vStageVels[11];
+        w = kErr78;
+    } else {
+        // Sixth- minus fifth-order position: h 5/66 (v7 + v8 - v1 - v6).
+        e = vVel + vStageVels[4] - vStageVels[5] - vStageVels[6];
+        w = kErr;
+    }
+    fTruncation = std::fabs(fDT * w) * Length(e);
     return fTruncation;
 }
 
 void cfVessel::EndStep(int method) {
-    if (method != 5) {
+    if (method != 5 && method != 8) {
         otk::LogErr(ErrorLog, "End(): Invalid Method");
         return;
     }
@@ -547,8 +601,11 @@ void cfVessel::EndStep(int method) {
     }
     if (nState != 1) return;
     const double h = fDT;
-    const VECTOR3 pos = vPos + WeightedSum(vVel, vStageVels, h);
-    const VECTOR3 vel = vVel + WeightedSum(vStageAcc[0], vStageAcc + 1, h);
+    const bool eighth = method == 8;
+    const VECTOR3 pos =
+        vPos + (eighth ? WeightedSum78(vStageVels, h) : WeightedSum(vVel, vStageVels, h));
+    const VECTOR3 vel = vVel + (eighth ? WeightedSum78(vStageAcc + 1, h)
+                                       : WeightedSum(vStageAcc[0], vStageAcc + 1, h));
     // A state past the range of doubles (a vessel sent off at absurd speeds) is not taken: the
     // vessel keeps its last state and is disabled, with a report.
     if (!std::isfinite(dotp(pos, pos) + dotp(vel, vel))) {
@@ -559,8 +616,12 @@ void cfVessel::EndStep(int method) {
     }
     vPos = pos;
     vVel = vel;
-    if (nThrustMode & THRUST_ACCLOCAL) vDVLocal += WeightedSum(vThrLocal[0], vThrLocal + 1, h);
-    if (nThrustMode & THRUST_ACCGLOBAL) vDVGlobal += WeightedSum(vThrGlobal[0], vThrGlobal + 1, h);
+    if (nThrustMode & THRUST_ACCLOCAL)
+        vDVLocal +=
+            eighth ? WeightedSum78(vThrLocal + 1, h) : WeightedSum(vThrLocal[0], vThrLocal + 1, h);
+    if (nThrustMode & THRUST_ACCGLOBAL)
+        vDVGlobal += eighth ? WeightedSum78(vThrGlobal + 1, h)
+                            : WeightedSum(vThrGlobal[0], vThrGlobal + 1, h);
     if (nThrustMode != 0) fMass -= fFuelRate * h;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/capture_log.h"
+#include "tests/integrators.h"
 #include "tests/sol_dir.h"
 #include "tests/tolerance.h"
 #include "tests/two_body.h"
@@ -90,11 +91,12 @@ struct Conic {
     }
 };
 
-class Events : public zaq::test::SolDirTest {
+class Events : public zaq::test::SolDirTest, public ::testing::WithParamInterface<int> {
 protected:
-    // A type 4 scenario at the model's date with point-mass bodies.
-    static std::unique_ptr<CFlight> Start() {
+    // A type 4 scenario at the model's date with point-mass bodies and the test's integrator.
+    std::unique_ptr<CFlight> Start() {
         auto f = std::make_unique<CFlight>(sol_, 4);
+        f->SetIntegrator(GetParam());
         EXPECT_TRUE(f->SetStartMJD(kSolMjd));
         f->SetOption(CF_POINTMASS);
         return f;
@@ -110,7 +112,7 @@ protected:
     }
 };
 
-TEST_F(Events, EachPassageOfTheConicIsReportedOnceWithItsState) {
+TEST_P(Events, EachPassageOfTheConicIsReportedOnceWithItsState) {
     auto f = Start();
     const double nu0 = 0.3, w = 1.0, D = 1.2e7, e = 0.2;
     const Conic c(*f, D, e, 0.5, w);
@@ -160,7 +162,7 @@ TEST_F(Events, EachPassageOfTheConicIsReportedOnceWithItsState) {
     }
 }
 
-TEST_F(Events, BurnsFollowTheRocketEquationAndAddTheirEnergy) {
+TEST_P(Events, BurnsFollowTheRocketEquationAndAddTheirEnergy) {
     // Two prograde burns of 100 m/s each with 1000 N and 1 kg/s from 1000 kg, the second at the
     // cut-off of the first: set on the manoeuvres, or left to the vessel's own engine.
     const struct { double force, rate; } cases[] = {{1000, 1}, {0, 0}};
@@ -211,7 +213,7 @@ TEST_F(Events, BurnsFollowTheRocketEquationAndAddTheirEnergy) {
     }
 }
 
-TEST_F(Events, OneGotoFliesBurnsThatCutAStepToAFragment) {
+TEST_P(Events, OneGotoFliesBurnsThatCutAStepToAFragment) {
     // Ignitions 0.2 s and 50 s after the start: the first step ends on the ignition, the next
     // proposal must still be a real step, and the burn ends by the rocket equation.
     for (double lead : {0.2, 50.0}) {
@@ -224,7 +226,7 @@ TEST_F(Events, OneGotoFliesBurnsThatCutAStepToAFragment) {
     }
 }
 
-TEST_F(Events, VesselsPassBetweenEarthAndMoonOnceAcrossTheBoundary) {
+TEST_P(Events, VesselsPassBetweenEarthAndMoonOnceAcrossTheBoundary) {
     auto f = Start();
     const short earth = f->GetEarthId(), moon = f->GetMoonId();
     const int csMoon = f->GetCSId(moon);
@@ -274,7 +276,7 @@ TEST_F(Events, VesselsPassBetweenEarthAndMoonOnceAcrossTheBoundary) {
     }
 }
 
-TEST_F(Events, CallbacksMayAbortOrDeleteTheirOwnEvents) {
+TEST_P(Events, CallbacksMayAbortOrDeleteTheirOwnEvents) {
     cfVessel* v = nullptr;
     CFlight* f = nullptr;
     const struct {
@@ -324,7 +326,7 @@ TEST_F(Events, CallbacksMayAbortOrDeleteTheirOwnEvents) {
     }
 }
 
-TEST_F(Events, TablesReportMisuseAndTheDumpListsTheScenario) {
+TEST_P(Events, TablesReportMisuseAndTheDumpListsTheScenario) {
     auto f = Start();
     cfVessel* v = f->CreateVessel(f->GetEarthId(), {7e6, 0, 0}, {0, 7.5e3, 0}, 1);
     cfManeuver* m = v->AddManeuver(THRUST_GLOBAL, kSolMjd - 1, {1, 0, 0}, -1, 1, 1);
@@ -378,7 +380,7 @@ TEST_F(Events, TablesReportMisuseAndTheDumpListsTheScenario) {
     for (const auto& e : expected) EXPECT_EQ(Count(s, e.first), e.second) << e.first;
 }
 
-TEST_F(Events, RestartsAndLateIgnitionsBurnNothingTwiceOrSilently) {
+TEST_P(Events, RestartsAndLateIgnitionsBurnNothingTwiceOrSilently) {
     // A burn interrupted by a restart and flown again from the same start ends where the burn
     // flown once does: the engine is off from the restart to the ignition, and both manoeuvres
     // are pending again.
@@ -421,7 +423,7 @@ TEST_F(Events, RestartsAndLateIgnitionsBurnNothingTwiceOrSilently) {
     EXPECT_EQ(v->GetMass(), 1000);
 }
 
-TEST_F(Events, APeriselenePassageIsSeenFromAVesselOfEarth) {
+TEST_P(Events, APeriselenePassageIsSeenFromAVesselOfEarth) {
     // A fly-by 3000 km from the Moon's centre, ten minutes before periselene, flown with Earth
     // as the vessel's reference (the Moon's sphere shrunk so that the vessel stays there): the
     // periselene event's date and state agree with a two-body flight about the Moon.
@@ -447,7 +449,7 @@ TEST_F(Events, APeriselenePassageIsSeenFromAVesselOfEarth) {
     EXPECT_LT(AngleBetween(rec.seen[0].r, x), 3e-5);
 }
 
-TEST_F(Events, AnOverriddenSphereMovesTheReferenceChange) {
+TEST_P(Events, AnOverriddenSphereMovesTheReferenceChange) {
     // A vessel closing on the Moon at 1 km/s enters the Moon's frame where its distance falls
     // below the sphere less Earth's deviation: the Moon's own sphere, and a smaller one set.
     for (double sphere : {0.0, 3e7}) {
@@ -474,5 +476,7 @@ TEST_F(Events, AnOverriddenSphereMovesTheReferenceChange) {
         EXPECT_GT(entered, threshold - 70e3) << sphere;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Integrators, Events, zaq::test::Integrators(), zaq::test::IntegratorName);
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/capture_log.h"
+#include "tests/integrators.h"
 #include "tests/sol_dir.h"
 #include "tests/tolerance.h"
 #include "tests/two_body.h"
@@ -28,11 +29,13 @@ bool Logged(const std::string& log, const char* text) {
 }
 
 // Every test runs in a private directory with a copy of the host's Config/ and one model.
-class Flight : public zaq::test::SolDirTest {
+class Flight : public zaq::test::SolDirTest, public ::testing::WithParamInterface<int> {
 protected:
-    // A scenario of the type at kMjd, and an orbit of a and e about Earth, at periapsis, inclined
-    // by inc to Earth's equator, its node on the equator's first axis.
-    static CFlight* Start(CFlight& f) {
+    // A scenario of the type at kMjd with the test's integrator, and an orbit of a and e about
+    // Earth, at periapsis, inclined by inc to Earth's equator, its node on the equator's first
+    // axis.
+    CFlight* Start(CFlight& f) {
+        f.SetIntegrator(GetParam());
         EXPECT_TRUE(f.SetStartMJD(kMjd));
         return &f;
     }
@@ -50,7 +53,7 @@ protected:
     }
 };
 
-TEST_F(Flight, ScenarioTypesLoadTheirBodiesAndGiveVesselsTheirSources) {
+TEST_P(Flight, ScenarioTypesLoadTheirBodiesAndGiveVesselsTheirSources) {
     struct Case {
         int type, objects, sources;  // sources -1: CreateVessel returns null
     } cases[] = {{0, 0, -1}, {2, 0, -1}, {3, 5, 5}, {4, 3, 3}, {5, 10, -1}, {6, 20, -1}};
@@ -70,7 +73,7 @@ TEST_F(Flight, ScenarioTypesLoadTheirBodiesAndGiveVesselsTheirSources) {
         Logged(CaptureErrorLog([&] { CFlight g(sol_, 7); }), "Failed to declare a scenario"));
 }
 
-TEST_F(Flight, ObjectTableAndItsLimits) {
+TEST_P(Flight, ObjectTableAndItsLimits) {
     CFlight f(sol_, 4);
     Start(f);
     EXPECT_EQ(f.GetReference(2), 1);
@@ -111,7 +114,7 @@ TEST_F(Flight, ObjectTableAndItsLimits) {
     EXPECT_EQ(user.GetVessel(0)->GetSource(0), 0);
 }
 
-TEST_F(Flight, VesselTableAndItsLimits) {
+TEST_P(Flight, VesselTableAndItsLimits) {
     CFlight f(sol_, 4);
     Start(f);
     cfVessel* v[64];
@@ -142,7 +145,7 @@ TEST_F(Flight, VesselTableAndItsLimits) {
     // A host vessel's state comes over right-handed: host (x, y, z) is (x, z, y).
     OBJHANDLE earth = oapiGetGbodyByName("Earth");
     zaq::hostsim::VesselDesc d;
-    d.name = "probe";
+    d.name = "probe" + std::to_string(GetParam());  // one host vessel per integrator's run
     d.gravityRef = earth;
     d.mass = 500;
     d.pos = {7e6, 1e5, -2e5};
@@ -158,7 +161,7 @@ TEST_F(Flight, VesselTableAndItsLimits) {
     EXPECT_EQ(h->GetMass(), 500);
 }
 
-TEST_F(Flight, ZonalFieldIsTheGradientOfTheZonalPotential) {
+TEST_P(Flight, ZonalFieldIsTheGradientOfTheZonalPotential) {
     // Potential mu/r (1 - sum Jn (R/r)^n Pn(sin latitude)), differentiated numerically.
     sGravity g{};
     g.nJ = 3;
@@ -195,7 +198,7 @@ TEST_F(Flight, ZonalFieldIsTheGradientOfTheZonalPotential) {
                                 far * (-g.GM / std::pow(Length(far), 3)), 0, 1e-14));
 }
 
-TEST_F(Flight, TwoBodyOrbitClosesOnKepler) {
+TEST_P(Flight, TwoBodyOrbitClosesOnKepler) {
     CFlight f(sol_, 4);
     Start(f);
     f.SetOption(CF_POINTMASS);
@@ -210,7 +213,7 @@ TEST_F(Flight, TwoBodyOrbitClosesOnKepler) {
     EXPECT_TRUE(zaq::test::Near(v->GetVelocity(), k.v, 0.05));
 }
 
-TEST_F(Flight, J2TurnsTheNodeAtTheAnalyticRate) {
+TEST_P(Flight, J2TurnsTheNodeAtTheAnalyticRate) {
     CFlight f(sol_, 4);
     Start(f);
     const sGravity& g = *f.GetGravity(f.GetEarthId());
@@ -227,7 +230,7 @@ TEST_F(Flight, J2TurnsTheNodeAtTheAnalyticRate) {
     EXPECT_CLOSE(drift / t, rate, 0, 0.02);
 }
 
-TEST_F(Flight, StepSizeFollowsTheTruncationError) {
+TEST_P(Flight, StepSizeFollowsTheTruncationError) {
     CFlight f(sol_, 4);
     Start(f);
     cfVessel* v = Orbit(f, 7e6, 0.01, 0.3);
@@ -235,9 +238,15 @@ TEST_F(Flight, StepSizeFollowsTheTruncationError) {
     ASSERT_EQ(f.Step(60), 60);
     const double e = v->GetTruncation();
     ASSERT_GT(e, 0);
+    // 0.25 (limit/e)^(1/4) for the 5(6) pair; for the 7(8) pair (limit/(256 e))^(1/6), which
+    // settles at the same error; both kept within 0.05 and 3.
+    const bool r78 = GetParam() == CF_RKF78;
     const struct {
         double limit, factor;
-    } rule[] = {{e, 0.25}, {e * 1e4, 2.5}, {e * 1e12, 3.0}, {e * 1e-12, 0.05}};
+    } rule[] = {{e, r78 ? std::pow(1 / 256.0, 1 / 6.0) : 0.25},
+                {e * 1e4, r78 ? std::pow(1e4 / 256, 1 / 6.0) : 2.5},
+                {e * 1e12, 3.0},
+                {e * 1e-12, 0.05}};
     for (const auto& c : rule) {
         f.SetTruncationLimit(c.limit);
         EXPECT_CLOSE(f.GetNextdT(), c.factor * 60, 0, 1e-12) << c.limit;
@@ -289,7 +298,7 @@ TEST_F(Flight, StepSizeFollowsTheTruncationError) {
     EXPECT_EQ(f.Goto(kMjd + 0.25), 0);
 }
 
-TEST_F(Flight, BodiesFollowTheSolarSystemModel) {
+TEST_P(Flight, BodiesFollowTheSolarSystemModel) {
     CFlight f(sol_, 4);
     Start(f);
     Orbit(f, 7e6, 0, 0.3);
@@ -306,7 +315,7 @@ TEST_F(Flight, BodiesFollowTheSolarSystemModel) {
     EXPECT_LT(off, 5e3);
 }
 
-TEST_F(Flight, IndirectTermLeavesOnlyTheSunsTide) {
+TEST_P(Flight, IndirectTermLeavesOnlyTheSunsTide) {
     CFlight f(sol_, 4);
     Start(f);
     const VECTOR3 r{2e7, -1e7, 5e6};
@@ -320,7 +329,7 @@ TEST_F(Flight, IndirectTermLeavesOnlyTheSunsTide) {
     EXPECT_TRUE(zaq::test::Near(v->GetVelocity(), (pull(d + r) - pull(d)) * h, 0, 1e-3));
 }
 
-TEST_F(Flight, ThrustFollowsTheRocketEquationInTheLocalFrame) {
+TEST_P(Flight, ThrustFollowsTheRocketEquationInTheLocalFrame) {
     CFlight f(sol_, 4);
     Start(f);
     cfVessel* b = f.CreateVessel();
@@ -351,7 +360,7 @@ TEST_F(Flight, ThrustFollowsTheRocketEquationInTheLocalFrame) {
     }
 }
 
-TEST_F(Flight, VesselDeepInsideABodyRidesAConic) {
+TEST_P(Flight, VesselDeepInsideABodyRidesAConic) {
     CFlight f(sol_, 4);
     Start(f);
     const VECTOR3 r{1e6, 0, 0}, w{-5000, 2000, 0};
@@ -378,7 +387,7 @@ TEST_F(Flight, VesselDeepInsideABodyRidesAConic) {
     EXPECT_EQ(fall->GetPosition().x, r.x);
 }
 
-TEST_F(Flight, VesselsAndBodiesDoNotDependOnWhoReadsTheBodies) {
+TEST_P(Flight, VesselsAndBodiesDoNotDependOnWhoReadsTheBodies) {
     // An Earth-only vessel reads no body inside a step: it steps the same beside a companion
     // that makes the bodies move stage by stage. Either way a step leaves the bodies at its
     // end, and a refused one leaves them where they were.
@@ -405,14 +414,15 @@ TEST_F(Flight, VesselsAndBodiesDoNotDependOnWhoReadsTheBodies) {
     for (int k = 0; k < 2; k++) EXPECT_TRUE(zaq::test::Near(end[1][k], end[0][k], 0)) << k;
 }
 
-TEST_F(Flight, RefusedRequestsLeaveClockAndTablesAsTheyWere) {
+TEST_P(Flight, RefusedRequestsLeaveClockAndTablesAsTheyWere) {
     CFlight f(sol_, 4);
     Start(f);
     Orbit(f, 7e6, 0.01, 0.3);
     ASSERT_EQ(f.Step(60), 60);
     const double mjd = f.GetMJD();
     zaq::hostsim::VesselDesc d;  // about a body the scenario does not hold
-    d.name = "rover", d.gravityRef = oapiGetGbodyByName("Mars"), d.mass = 10, d.pos = {4e6, 0, 0};
+    d.name = "rover" + std::to_string(GetParam()), d.gravityRef = oapiGetGbodyByName("Mars"),
+    d.mass = 10, d.pos = {4e6, 0, 0};
     VESSEL mars(zaq::hostsim::AddVessel(d));
     const struct {
         const char* text;
@@ -458,7 +468,7 @@ TEST_F(Flight, RefusedRequestsLeaveClockAndTablesAsTheyWere) {
     EXPECT_GT(f.GetMJD(), mjd + 0.02);
 }
 
-TEST_F(Flight, ClockMovedByHandStepsWithTheBodiesOfItsNewDate) {
+TEST_P(Flight, ClockMovedByHandStepsWithTheBodiesOfItsNewDate) {
     // A vessel the Moon pulls hard steps from a clock set forward by a day as it does in a
     // scenario started on that day.
     VECTOR3 end[2];
@@ -480,7 +490,7 @@ TEST_F(Flight, ClockMovedByHandStepsWithTheBodiesOfItsNewDate) {
     EXPECT_TRUE(zaq::test::Near(end[1], end[0], 1e-6));
 }
 
-TEST_F(Flight, BackwardFlightRetracesTheForwardOne) {
+TEST_P(Flight, BackwardFlightRetracesTheForwardOne) {
     CFlight f(sol_, 4);
     Start(f);
     cfVessel* v = Orbit(f, 1.2e7, 0.2, 0.5);
@@ -512,7 +522,7 @@ TEST_F(Flight, BackwardFlightRetracesTheForwardOne) {
         dotp(w, w) / 2 - mu / Length(r), 0, 1e-9);
 }
 
-TEST_F(Flight, FiveBodyScenarioFollowsAReferenceFlight) {
+TEST_P(Flight, FiveBodyScenarioFollowsAReferenceFlight) {
     // A heliocentric vessel 60 degrees ahead of Earth for 30 days in the Sun, Venus, Earth, Moon
     // and Jupiter of scenario type 3, against a small-step Runge-Kutta flight through the
     // model's exact ephemerides with the same bodies (heliocentric: each body's pull on the
@@ -563,5 +573,7 @@ TEST_F(Flight, FiveBodyScenarioFollowsAReferenceFlight) {
     // The planets moved the vessel far more than that.
     EXPECT_GT(Length(reference(false) - ref), 1e5);
 }
+
+INSTANTIATE_TEST_SUITE_P(Integrators, Flight, zaq::test::Integrators(), zaq::test::IntegratorName);
 
 }  // namespace

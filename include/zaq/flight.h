@@ -17,6 +17,10 @@ class cfManeuver;
 /// Index of a celestial object inside one CFlight; 0 is the root body, -1 none.
 typedef short CFID;
 
+// The vessels' integrators (CFlight::SetIntegrator).
+constexpr int CF_RKF56 = 56;  ///< Runge-Kutta-Fehlberg 5(6), 8 stages, the fifth order taken
+constexpr int CF_RKF78 = 78;  ///< Runge-Kutta-Fehlberg 7(8), 13 stages, the eighth order taken
+
 // Scenario option bits (CFlight::SetOption).
 constexpr int CF_POINTMASS = 0x01;     ///< every body is a point mass: no zonal terms
 constexpr int CF_NOTRUNCATION = 0x02;  ///< every step is refused after its stages
@@ -295,9 +299,12 @@ public:
     void PreStep();
     /// Stage i (1..7): acceleration at the stage state, then the next stage's state.
     void RKF56(int stage);
-    /// Norm of the position error estimate of the step, m.
+    /// The same for the 7(8) pair, stages 1..13.
+    void RKF78(int stage);
+    /// Norm of the position error estimate of the step, m (of the scenario's integrator).
     double ComputeTruncation();
-    /// Takes the fifth-order solution (method 5), or the conic's state while stabilized.
+    /// Takes the fifth-order solution (method 5) or the 7(8) pair's eighth-order one (method 8),
+    /// or the conic's state while stabilized.
     void EndStep(int method = 5);
     /// Hands the step-end state to the vessel's events.
     void PostStep();
@@ -316,6 +323,10 @@ public:
     /// Stage times of the step as fractions of its length, stages 1 to 8.
     static constexpr double kStageNode[8] = {0.0,     1.0 / 6, 4.0 / 15, 2.0 / 3,
                                              4.0 / 5, 1.0,     0.0,      1.0};
+    /// The 7(8) pair's stage times, stages 1 to 13.
+    static constexpr double kStageNode78[13] = {0.0,     2.0 / 27, 1.0 / 9, 1.0 / 6, 5.0 / 12,
+                                                1.0 / 2, 5.0 / 6,  1.0 / 6, 2.0 / 3, 1.0 / 3,
+                                                1.0,     0.0,      1.0};
 
 private:
     friend class CFlight;  // hands over the step view, checks the vessel's own allocations,
@@ -328,18 +339,21 @@ private:
         const VECTOR3* globalPos = nullptr;
         const sGravity* const* gravity = nullptr;
         bool pointMass = false;
+        int integrator = CF_RKF56;
     };
 
-    /// Stages 1 to 7 in a row, for a step in which the vessel reads no body's position.
+    /// Every stage in a row, for a step in which the vessel reads no body's position.
     void RKF56();
+    void RKF78();
 
     friend class cfManeuver;  // moves the vessel on to its next manoeuvre
 
     VECTOR3 Acceleration(const VECTOR3& r, const VECTOR3& v, double tau, int stage);
     /// The engine's acceleration at stage (1..7), kept for the velocity-change accumulators.
     VECTOR3 Thrust(const VECTOR3& r, const VECTOR3& v, double tau, int stage);
-    /// RKF56(stage) for a stage known to be valid.
-    void Stage(int stage);
+    /// Stage `stage` (1-based, known valid) of the pair with coefficient rows A and nodes.
+    template <int N>
+    void Stage(int stage, const double (&A)[N][N - 1], const double* node);
     /// Feeds every event the step-start (post false) or step-end state.
     void FeedEvents(bool post);
     /// Removes table entry i, moving the later ones down.
@@ -380,10 +394,11 @@ private:
     VECTOR3 vPos{0, 0, 0}, vVel{0, 0, 0};
     StepView step;
     VECTOR3 vStagePos{0, 0, 0}, vStageVel{0, 0, 0};
-    VECTOR3 vStageAcc[7] = {};   // k1..k7
-    VECTOR3 vStageVels[7] = {};  // v2..v8
-    VECTOR3 vThrLocal[7] = {};
-    VECTOR3 vThrGlobal[7] = {};
+    // Stage storage for up to 13 stages (the 5(6) pair uses the first 7).
+    VECTOR3 vStageAcc[13] = {};   // k1..
+    VECTOR3 vStageVels[13] = {};  // v2..
+    VECTOR3 vThrLocal[13] = {};
+    VECTOR3 vThrGlobal[13] = {};
 };
 
 /// A propagation scenario: celestial objects from a CSol, up to 64 vessels and their clock.
@@ -437,6 +452,10 @@ public:
     int SetOption(int bits) { return nOptions |= bits; }
     int ClearOption(int bits) { return nOptions &= ~bits; }
     int GetOptions() const { return nOptions; }
+    /// The vessels' integrator, CF_RKF56 (the default) or CF_RKF78; another value is refused
+    /// with a report and the integrator kept. The truncation limit means the same for both.
+    void SetIntegrator(int integrator);
+    int GetIntegrator() const { return nIntegrator; }
     /// +1 or -1: the sign of the last Step.
     double GetDirection() const { return fDirection; }
 
@@ -518,6 +537,8 @@ private:
     void Compose(const VECTOR3* pos, const VECTOR3* vel);
     bool StepRoutine(double h);
     void RunStage(int stage);
+    /// The 7(8) pair's stages with the bodies where each stage needs them.
+    bool RunStages78(bool bodiesRead);
     void LunarReferenceChange();
     double ScheduleManeuvers(double days);
     /// True, with a report under func, while a callback of this scenario runs.
@@ -549,6 +570,7 @@ private:
     int csSun = -1, csJupiter = -1, csVenus = -1, csEarth = -1, csMoon = -1;
     int nScenario = 0;
     int nOptions = 0;
+    int nIntegrator = CF_RKF56;
     int nMaxVes = 0;
     int nMaxObj = 0;
     int nVes = 0;
