@@ -205,6 +205,7 @@ void RegisterFly(CLI::App& app, Options& opts) {
         ->required()
         ->transform(Number(kCommand, "--days", plan::kFlyDurationRange[0] / kSecondsPerDay,
                            plan::kFlyDurationRange[1] / kSecondsPerDay));
+    AddIntegrator(cmd, kCommand, &r.integrator);
     cmd->add_option("--out", args->out,
                     "Output prefix: PREFIX.csv and PREFIX.png (default fly-BODY)")
         ->check(Name(kCommand, "--out"));

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "apps/arguments.h"
 #include "zaq/plan.h"
@@ -107,15 +108,31 @@ CLI::Validator Solver(const char* command) {
         "");
 }
 
-CLI::Validator OneOf(const char* command, const char* option, const char* a, const char* b,
-                     const char* c) {
+CLI::Validator OneOf(const char* command, const char* option,
+                     std::initializer_list<const char*> words) {
+    std::vector<std::string> allowed(words.begin(), words.end());
     return CLI::Validator(
         [=](std::string& text) {
-            if (text == a || text == b || text == c) return std::string();
-            throw Refused(command, std::string(option) + " must be " + a + ", " + b + " or " + c +
-                                       ", not '" + plan::Shown(text) + "'");
+            std::string list;
+            for (size_t i = 0; i < allowed.size(); ++i) {
+                if (text == allowed[i]) return std::string();
+                list += (i == 0 ? "" : i + 1 == allowed.size() ? " or " : ", ") + allowed[i];
+            }
+            throw Refused(command, std::string(option) + " must be " + list + ", not '" +
+                                       plan::Shown(text) + "'");
         },
         "");
+}
+
+void AddIntegrator(CLI::App* cmd, const char* command, plan::Integrator* integrator) {
+    cmd->add_option_function<std::string>(
+           "--integrator",
+           [integrator](const std::string& text) {
+               *integrator = text == "rkf56" ? plan::Integrator::RKF56 : plan::Integrator::RKF78;
+           },
+           "The vessels' integrator: Runge-Kutta-Fehlberg 5(6) or 7(8) (rkf78, the default)")
+        ->check(OneOf(command, "--integrator", {"rkf56", "rkf78"}))
+        ->type_name("rkf56|rkf78");
 }
 
 }  // namespace zaq::app

@@ -3,7 +3,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <initializer_list>
 #include <string>
+
+namespace zaq::plan {
+enum class Integrator;
+}
 
 namespace zaq::app {
 
@@ -31,8 +36,10 @@ void AddBodies(CLI::App* cmd, const char* command, std::string* from, std::strin
                const char* toHelp);
 /// A Lambert solver, "G", "PN", "UB" or "UN" in any case, given to an otk::LambertSolver option.
 CLI::Validator Solver(const char* command);
-/// One of three words: "OPTION must be A, B or C, not 'TEXT'" otherwise.
-CLI::Validator OneOf(const char* command, const char* option, const char* a, const char* b,
-                     const char* c);
+/// One of the words: "OPTION must be A, B or C, not 'TEXT'" otherwise.
+CLI::Validator OneOf(const char* command, const char* option,
+                     std::initializer_list<const char*> words);
+/// --integrator rkf56|rkf78: the vessels' integrator of the flights through the full model.
+void AddIntegrator(CLI::App* cmd, const char* command, plan::Integrator* integrator);
 
 }  // namespace zaq::app

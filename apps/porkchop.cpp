@@ -260,7 +260,7 @@ void RegisterPorkchop(CLI::App& app, Options& opts) {
     cmd->add_option("--way", args->way,
                     "Transfer type: short (type I, angle below 180 deg), long (type II) or both "
                     "(default both; short with solver G)")
-        ->check(OneOf(kCommand, "--way", "short", "long", "both"));
+        ->check(OneOf(kCommand, "--way", {"short", "long", "both"}));
     cmd->add_flag("--long", args->longWay, "The long way only: the same as --way long");
     cmd->add_option("--out", args->out,
                     "Output prefix: PREFIX.csv and PREFIX.png (default porkchop-FROM-TO)")

@@ -284,8 +284,9 @@ void RegisterTransfer(CLI::App& app, Options& opts) {
     cmd->add_option("--steering", args->steering,
                     "For TO about FROM with an engine: the finite burn held fixed in space, held "
                     "along the velocity (local), or whichever spends less (auto, the default)")
-        ->check(OneOf(kCommand, "--steering", "fixed", "local", "auto"))
+        ->check(OneOf(kCommand, "--steering", {"fixed", "local", "auto"}))
         ->type_name("fixed|local|auto");
+    AddIntegrator(cmd, kCommand, &r.integrator);
     cmd->add_option("--plot", args->plot,
                     "For TO about FROM with an engine: a PNG of the flown trajectory, the Moon's "
                     "path and sphere of influence and the periselene (with gnuplot)")

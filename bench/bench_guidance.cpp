@@ -61,6 +61,7 @@ void ProcessCaseTli(benchmark::State& state) {
     COrbit(a.r1, a.v1, w.impulsive.mu, w.impulsive.ignition).PosVelByMJD(ignition, &r, &v);
     CSol& sol = *w.model->Sol();
     CFlight f(&sol, 4);
+    f.SetIntegrator(static_cast<int>(state.range(1)));
     f.SetStartMJD(ignition);
     cfVessel* vessel = f.CreateVessel(f.GetEarthId(), r, v, kMass);
     LambertAP lap;
@@ -77,13 +78,19 @@ void ProcessCaseTli(benchmark::State& state) {
     state.counters["jacobians"] = lap.GetJacobianCount();
     state.counters["dv_m_s"] = Length(lap.GetThrustVector());
 }
-// Tolerance 1e-2 m/s (the default) and 1e-4 m/s (the plan's).
-BENCHMARK(ProcessCaseTli)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->Repetitions(5);
+// Tolerance 1e-2 m/s (the default) and 1e-4 m/s (the plan's); the flights' integrator.
+BENCHMARK(ProcessCaseTli)
+    ->ArgsProduct({{2, 4}, {CF_RKF56, CF_RKF78}})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
 
 void LunarPlan(benchmark::State& state) {
     std::optional<zaq::plan::LunarBurn> burn;
+    zaq::plan::TransferRequest request = Tli(true);
+    request.integrator =
+        state.range(0) == 56 ? zaq::plan::Integrator::RKF56 : zaq::plan::Integrator::RKF78;
     for (auto _ : state) {
-        auto planned = zaq::plan::PlanTransfer(Tli(true));
+        auto planned = zaq::plan::PlanTransfer(request);
         if (!planned.ok()) {
             state.SkipWithError(planned.error().c_str());
             break;
@@ -93,6 +100,7 @@ void LunarPlan(benchmark::State& state) {
     state.counters["flights"] = burn ? burn->flights : 0;
     state.counters["periselene_km"] = burn ? burn->periseleneAltitude / 1e3 : 0;
 }
-BENCHMARK(LunarPlan)->Unit(benchmark::kMillisecond)->Repetitions(5);
+// The flights of the plan with either integrator.
+BENCHMARK(LunarPlan)->Arg(56)->Arg(78)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 }  // namespace

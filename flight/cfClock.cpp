@@ -148,6 +148,12 @@ double CFlight::Step(double dt) {
         ZAQ_ERROR_THIS("CFlight::Step", "Scenario uninitialized");
         return 0;
     }
+    if (nStepLimit > 0 && nStepCount >= nStepLimit) {
+        ZAQ_ERROR_THIS("CFlight::Step", "The limit of %ld steps is reached", nStepLimit);
+        nAbort = -1;
+        return 0;
+    }
+    nStepCount++;
     if (!StepRoutine(h)) return 0;
     fPrevStep = h;
     fTime += h;

@@ -6,6 +6,7 @@
 #include "plan/internal.h"
 #include "zaq/adaptors.h"
 #include "zaq/constants.h"
+#include "zaq/flight.h"
 #include "zaq/foundation.h"
 #include "zaq/hostsim.h"
 #include "zaq/lambert.h"
@@ -163,6 +164,10 @@ bool SolveArc(const BodyPair& pair, otk::LambertSolver solver, bool longWay, dou
         a.c3 = dotp(a.vinfDepart, a.vinfDepart);
     }
     return ok;
+}
+
+int FlightIntegrator(Integrator integrator) {
+    return integrator == Integrator::RKF56 ? CF_RKF56 : CF_RKF78;
 }
 
 COrbit ParkingOrbit(const VECTOR3& normal, double r, double mu, double mjd) {

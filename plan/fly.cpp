@@ -8,6 +8,7 @@
 #include "zaq/constants.h"
 #include "zaq/flight.h"
 #include "zaq/hostsim.h"
+#include "zaq/orbit.h"
 #include "zaq/sol.h"
 #include "zaq/vector3.h"
 
@@ -63,7 +64,7 @@ struct Pending {
 struct Flight {
     cfVessel* vessel = nullptr;
     short body = -1;
-    double radius = 0;  // m
+    double radius = 0, mu = 0;  // m, m^3/s^2
     Equator equator;
     std::vector<Pending> pending;
     FlightRecord* record = nullptr;  // its events grow as they are met
@@ -103,27 +104,103 @@ int OnReference(void* data, CFlight* flight, cfVessel*, short from, short to) {
     return 0;
 }
 
-// Resolves the conditions of the step that ended at mjd. A node is taken on the step-start conic;
-// an apsis, where the radial rate changes sign, between the step's ends (on a nearly circular
-// orbit the conic's own apsides lie anywhere).
+// The path of a step between its end states: the conic of its start, corrected by the cubic
+// that takes the conic's drift from the vessel's path (nothing at the start) to the end state.
+// The drift is small and smooth, so the path between the ends keeps the integrator's accuracy
+// far better than a cubic through the states themselves.
+class StepPath {
+public:
+    StepPath(const Pending& p, const VECTOR3& r1, const VECTOR3& v1, double mu, double h)
+        : conic_(p.r0, p.v0, mu, p.t0), t0_(p.t0), h_(h) {
+        VECTOR3 r, v;
+        conic_.PosVelByMJD(t0_ + h_ / kSecondsPerDay, &r, &v);
+        d1_ = r1 - r, w1_ = v1 - v;
+    }
+    // The position at the fraction s of the step, its velocity into *v.
+    VECTOR3 At(double s, VECTOR3* v) const {
+        VECTOR3 r;
+        conic_.PosVelByMJD(t0_ + s * h_ / kSecondsPerDay, &r, v);
+        const double s2 = s * s, s3 = s2 * s;
+        *v += ((6 * s - 6 * s2) / h_) * d1_ + (3 * s2 - 2 * s) * w1_;
+        return r + (3 * s2 - 2 * s3) * d1_ + ((s3 - s2) * h_) * w1_;
+    }
+
+private:
+    mutable COrbit conic_;
+    double t0_, h_;
+    VECTOR3 d1_{}, w1_{};
+};
+
+// The fraction of the step where g(position, velocity) on the step's path changes sign:
+// regula falsi (Illinois) between the ends, whose states the cubic keeps; -1 when g has the same
+// sign at both ends.
+template <class G>
+double StepRoot(const StepPath& path, const Pending& p, const VECTOR3& r1, const VECTOR3& v1, G g) {
+    double a = 0, b = 1, ga = g(p.r0, p.v0), gb = g(r1, v1);
+    if (ga == 0) return 0;
+    if (!(ga * gb <= 0)) return -1;
+    double s = 1;
+    for (int i = 0, side = 0; i < 60 && b - a > 1e-12 && gb != 0; ++i) {
+        s = (a * gb - b * ga) / (gb - ga);
+        VECTOR3 v;
+        const VECTOR3 r = path.At(s, &v);
+        const double gs = g(r, v);
+        if (gs == 0) break;
+        if ((gs < 0) == (ga < 0)) {
+            a = s, ga = gs;
+            if (side == -1) gb /= 2;
+            side = -1;
+        } else {
+            b = s, gb = gs;
+            if (side == 1) ga /= 2;
+            side = 1;
+        }
+    }
+    return s;
+}
+
+// Resolves the conditions of the step that ended at mjd on the step's path: an apsis where the
+// radial rate changes sign, a node where the height above the equator does (on a nearly circular
+// orbit the conic's own apsides lie anywhere, and over a long step the oblateness moves the vessel
+// off the step-start conic). A condition the ends do not bracket keeps the step-start conic's node,
+// or the apsis where the radial rate's straight line between the ends crosses zero, held to the
+// step.
 void Resolve(Flight& f, double mjd) {
     std::vector<FlyEvent>& events = f.record->events;
     const size_t first = events.size();
     const VECTOR3 r1 = f.vessel->GetPosition(), v1 = f.vessel->GetVelocity();
+    const VECTOR3 pole = f.equator.pole;
     for (const Pending& p : f.pending) {
         FlyEvent e;
         e.type = EventName(p.code);
+        const double h = (mjd - p.t0) * kSecondsPerDay;
+        VECTOR3 r = p.r0, v;
         if (p.code & (EVENT_NODE_ASN | EVENT_NODE_DSN)) {
-            e.mjd = p.nodeMjd;
-            e.altitude = Length(p.node) - f.radius;
-            const double lon = std::atan2(dotp(p.node, f.equator.y), dotp(p.node, f.equator.x));
+            const auto height = [&](const VECTOR3& x, const VECTOR3&) { return dotp(x, pole); };
+            double s = -1;
+            if (h > 0) {
+                const StepPath path(p, r1, v1, f.mu, h);
+                s = StepRoot(path, p, r1, v1, height);
+                if (s >= 0) r = path.At(s, &v);
+            }
+            if (s < 0) r = p.node;
+            e.mjd = s >= 0 ? p.t0 + s * (mjd - p.t0) : p.nodeMjd;
+            const double lon = std::atan2(dotp(r, f.equator.y), dotp(r, f.equator.x));
             e.nodeLongitude = lon < -1e-9 * kRadPerDeg ? lon + 2 * M_PI : std::fmax(lon, 0.0);
-        } else {
-            const double rv0 = dotp(p.r0, p.v0), rv1 = dotp(r1, v1);
-            const double s = rv0 == rv1 ? 0 : rv0 / (rv0 - rv1);
+        } else if (h > 0) {
+            const auto rate = [](const VECTOR3& x, const VECTOR3& w) { return dotp(x, w); };
+            const StepPath path(p, r1, v1, f.mu, h);
+            double s = StepRoot(path, p, r1, v1, rate);
+            if (s < 0) {
+                const double g0 = dotp(p.r0, p.v0), g1 = dotp(r1, v1);
+                s = std::clamp(g0 / (g0 - g1), 0.0, 1.0);
+            }
+            r = path.At(s, &v);
             e.mjd = p.t0 + s * (mjd - p.t0);
-            e.altitude = Length(p.r0) + s * (Length(r1) - Length(p.r0)) - f.radius;
+        } else {
+            e.mjd = p.t0;
         }
+        e.altitude = Length(r) - f.radius;
         events.push_back(e);
     }
     f.pending.clear();
@@ -189,7 +266,7 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
     // body's equator.
     const double ecc = request.eccentricity;
     f.radius = oapiGetSize(handle);
-    const double mu = kG * sol.GetMass(csid), rp = f.radius + request.periapsisAltitude;
+    const double mu = f.mu = kG * sol.GetMass(csid), rp = f.radius + request.periapsisAltitude;
     const double a = rp / (1 - ecc), ra = a * (1 + ecc), soi = sol.GetData(csid, CSD_SOI);
     if (csid != 0 && soi > 0 && ra > soi)
         return Refusal("the apoapsis (%.0f km) lies beyond %s's sphere of influence (%.0f km)",
@@ -208,6 +285,7 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
     out.v0 = v0;
 
     f.record = &out;
+    flight->SetIntegrator(FlightIntegrator(request.integrator));
     if (!flight->SetStartMJD(start)) return Refusal("the flight model could not start");
     flight->SetRefCallback(OnReference, &f);
     f.vessel = flight->CreateVessel(f.body, r0, v0, 1000);

@@ -78,6 +78,9 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
 /// points to the one set up.
 Result<CSol*> SetUpModel(SolarModel*& model, std::unique_ptr<SolarModel>& own);
 
+/// The flight model's constant for an integrator.
+int FlightIntegrator(Integrator integrator);
+
 /// The exhaust velocity of a specific impulse (s), m/s.
 constexpr double kStandardGravity = 9.80665;
 

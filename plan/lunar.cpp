@@ -26,6 +26,8 @@ constexpr double kGuidanceTol = 1e-4;   // m/s: at the Moon some 0.2 km per 1e-4
 constexpr double kTruncation = 1e-4;    // m per step of the flights of the plan
 constexpr double kPeriseleneTol = 500;  // m, the aim-point correction's goal
 constexpr int kMaxFlights = 10;
+constexpr long kPlanSteps = 2000000;  // integration steps of all the flights of a plan
+constexpr double kMaxBurnCost = 2;    // a finite burn's dv against the impulsive one's, at most
 constexpr size_t kMaxTrack = 100000;  // points of a flown track
 constexpr double kTrackAfter = 1.0;   // days flown past the periselene for the track
 
@@ -131,7 +133,19 @@ struct Setting {
     double ignition, arrive, thrust, flow, mass;
     VECTOR3 r, v;
     Steering steering = Steering::Fixed;
+    int integrator = CF_RKF78;  // of the guidance's flights and of the flown pass
+    long* stepsLeft = nullptr;  // the plan's budget of integration steps, shared by its flights
 };
+
+// A flight of the plan: its steps are charged to the plan's budget when it ends.
+struct Charge {
+    long* left;
+    void operator()(CFlight* f) const {
+        if (left) *left -= f->GetStepCount();
+        delete f;
+    }
+};
+using PlanFlight = std::unique_ptr<CFlight, Charge>;
 
 // The manoeuvre's thrust mode of a steering.
 int ThrustMode(Steering steering) {
@@ -144,8 +158,11 @@ VECTOR3 LocalFrame(const VECTOR3& g, const VECTOR3& r, const VECTOR3& v) {
     return {dotp(g, unit(v)), dotp(g, unit(CrossProduct(v, h))), dotp(g, unit(h))};
 }
 
-std::unique_ptr<CFlight> Scenario(const Setting& s, cfVessel** vessel) {
-    auto f = std::make_unique<CFlight>(s.sol, 4);
+PlanFlight Scenario(const Setting& s, cfVessel** vessel) {
+    PlanFlight f(new CFlight(s.sol, 4), Charge{s.stepsLeft});
+    // A spent budget still lets a flight try one step, which it refuses.
+    if (s.stepsLeft) f->SetStepLimit(std::max(*s.stepsLeft, 1L));
+    f->SetIntegrator(s.integrator);
     f->SetStartMJD(s.ignition);
     *vessel = f->CreateVessel(f->GetEarthId(), s.r, s.v, s.mass);
     return f;
@@ -343,9 +360,21 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
     VECTOR3 offset = side * b;
 
     // The burn's lead and steering: those asked for, else the least-dv ones.
+    long stepsLeft = request.maxSteps;
     const double burnTime = otk::BurnTimeBydV(Length(impulsiveDv), mass, thrust, flow);
     LambertAP g;
-    LeadSearch ls{{&sol, csEarth, 0, arrive, thrust, flow, mass, {}, {}, Steering::Fixed},
+    LeadSearch ls{{&sol,
+                   csEarth,
+                   0,
+                   arrive,
+                   thrust,
+                   flow,
+                   mass,
+                   {},
+                   {},
+                   Steering::Fixed,
+                   FlightIntegrator(request.integrator),
+                   &stepsLeft},
                   &park,
                   impulsive,
                   burnTime,
@@ -379,6 +408,7 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
     // periselene is the one asked for. A steering that cannot get there leaves it to the other.
     std::string failure =
         "no finite burn of this engine reaches the Moon at the arrival date" + SeeLog(model);
+    std::string costly;  // a steering's burn that reaches the Moon too dearly says why
     Setting s{};
     Pass pass;
     double cutoff = 0, lead = 0;
@@ -397,6 +427,14 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
                 break;
             }
             guess = g.GetThrustVector();
+            if (Length(guess) > kMaxBurnCost * Length(impulsiveDv)) {
+                costly = "the finite burn of this engine that reaches the Moon costs " +
+                         ValueText(Length(guess) / 1e3, 4) + " km/s, more than twice the " +
+                         "impulsive " + ValueText(Length(impulsiveDv) / 1e3, 4) +
+                         " km/s: it needs more thrust for its mass";
+                failure = costly;
+                break;
+            }
             VECTOR3 rc, vc;
             g.GetCutOffState(&rc, &vc, &cutoff);
             pass = FlyBurn(s, guess, cutoff);
@@ -428,7 +466,12 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
             aimOffset += unit(side - S * dotp(side, S)) * bGoal - B;
         }
     }
-    if (!reached) return Error{failure};
+    if (!reached && stepsLeft <= 0)
+        return Refusal(
+            "the plan's flights took more than %ld integration steps without reaching "
+            "the periselene asked for",
+            request.maxSteps);
+    if (!reached) return Error{costly.empty() ? failure : costly};
     LunarBurn out;
     out.ignition = s.ignition;
     out.r = s.r;
@@ -436,6 +479,7 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
     out.cutoff = cutoff;
     out.thrust = g.GetThrustVector();
     out.steering = steering;
+    out.integrator = request.integrator;
     out.lead = lead * burnTime;
     out.burnTime = g.GetBurnTime();
     out.propellant = flow * out.burnTime;
@@ -449,6 +493,8 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
     out.periseleneAltitude = Length(pass.r) - radius;
     out.periselene = pass.mjd;
     out.flights = flights + 1;
+    // The track flies the pass once more and a day on: its work is bounded by the pass's.
+    s.stepsLeft = nullptr;
     if (request.keepTrack) out.track = Track(s, out.thrust, cutoff, pass.mjd + kTrackAfter);
     return out;
 }
@@ -501,7 +547,8 @@ Result<FlownPass> Refly(const TransferPlan& plan, const BurnErrors& errors, Sola
               b.mass,
               b.r,
               b.v,
-              b.steering};
+              b.steering,
+              FlightIntegrator(b.integrator)};
     if (errors.ignitionShift != 0)
         COrbit(b.r, b.v, muEarth, b.ignition).PosVelByMJD(s.ignition, &s.r, &s.v);
     const Pass pass = FlyBurn(s, d * dv, s.ignition + b.burnTime / kSecondsPerDay);

@@ -31,6 +31,7 @@ Check CheckRequest(const TransferRequest& r) {
     if (auto c = CheckRange("the periselene altitude", r.periseleneAltitude, 0,
                             kMaxPeriseleneAltitude, 1e3, "km"))
         return c;
+    if (!(r.maxSteps > 0)) return Refusal("the bound on the plan's steps must be above 0");
     if (r.engine) {
         const Engine& e = *r.engine;
         if (auto c = CheckRange("the thrust", e.thrust, kThrustRange[0], kThrustRange[1], 1, "N"))

@@ -289,6 +289,19 @@ TEST_P(Flight, StepSizeFollowsTheTruncationError) {
              CFlight u(sol_, 1);
              EXPECT_EQ(u.Step(10), 0);
          }},
+        {"The limit of 5 steps is reached",
+         [&] {
+             CFlight b(sol_, 4);
+             b.SetIntegrator(GetParam());
+             ASSERT_TRUE(b.SetStartMJD(kMjd));
+             b.CreateVessel(b.GetEarthId(), {6771e3, 0, 0}, {0, 7672.6, 0}, 1000);
+             b.SetStepLimit(5);
+             EXPECT_EQ(b.Goto(kMjd + 1), -1);
+             EXPECT_EQ(b.GetStepCount(), 5);
+             EXPECT_EQ(b.AutoStep(), -1);
+             b.SetStepLimit(0);
+             EXPECT_EQ(b.AutoStep(), 0);
+         }},
     };
     for (const auto& c : limits) EXPECT_TRUE(Logged(CaptureErrorLog(c.call), c.text)) << c.text;
     // Goto and AutoStep arrive and report success; the clock is where it was sent.

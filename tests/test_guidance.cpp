@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/capture_log.h"
+#include "tests/integrators.h"
 #include "tests/sol_dir.h"
 #include "tests/tolerance.h"
 #include "tests/two_body.h"
@@ -43,8 +44,9 @@ class Guidance : public zaq::test::SolDirTest {
 protected:
     static constexpr double kDepart = zaq::test::kSolMjd + 2;
 
-    static std::unique_ptr<CFlight> Scenario(double mjd) {
+    static std::unique_ptr<CFlight> Scenario(double mjd, int integrator = CF_RKF56) {
         auto f = std::make_unique<CFlight>(sol_, 4);
+        f->SetIntegrator(integrator);
         EXPECT_TRUE(f->SetStartMJD(mjd));
         return f;
     }
@@ -67,8 +69,9 @@ protected:
         return t;
     }
     // A guidance set up for the injection on a new scenario held by flight.
-    static LambertAP Setup(const Tli& t, std::unique_ptr<CFlight>& flight, int mode) {
-        flight = Scenario(t.ignition);
+    static LambertAP Setup(const Tli& t, std::unique_ptr<CFlight>& flight, int mode,
+                           int integrator = CF_RKF56) {
+        flight = Scenario(t.ignition, integrator);
         LambertAP g;
         g.SetCFlight(flight.get(), flight->CreateVessel());
         g.SetThrustSpecs(kMass, kThrust, kRate);
@@ -84,15 +87,20 @@ protected:
 // The burn solved in either frame: its cut-off conic reaches the Moon's position by an
 // independent two-body flight; it costs more than the impulsive burn by a finite-burn loss of
 // the size that theory gives a burn held in one direction; and the same burn flown again as a
-// manoeuvre in a new scenario ends in the cut-off state.
+// manoeuvre in a new scenario ends in the cut-off state. The guidance's flights use either
+// integrator.
+class GuidanceFlights : public Guidance, public ::testing::WithParamInterface<int> {};
 }  // namespace
 
-TEST_F(Guidance, TransLunarInjectionByFiniteBurn) {
+INSTANTIATE_TEST_SUITE_P(Integrators, GuidanceFlights, zaq::test::Integrators(),
+                         zaq::test::IntegratorName);
+
+TEST_P(GuidanceFlights, TransLunarInjectionByFiniteBurn) {
     const Tli t = Plan();
     for (int mode : {LAP_GLOBAL, LAP_LOCAL}) {
         SCOPED_TRACE(mode);
         std::unique_ptr<CFlight> flight;
-        LambertAP g = Setup(t, flight, mode);
+        LambertAP g = Setup(t, flight, mode, GetParam());
         EXPECT_EQ(g.GetAttitudeMode(), mode | LAP_AIM);
         int result = 1;
         const std::string log = CaptureErrorLog([&] { result = g.ProcessCase(nullptr); });

@@ -121,9 +121,19 @@ TEST(Plan, RefusesBadRequestsWithOneLine) {
          "ignition lead"},
         {Refusal<T>(
              Moon(), [](T& r) { r.engine->thrust = 2000; }, transfer),
-         "no finite burn"},
+         "needs more thrust"},
         {Refusal<T>(
-             Moon(), [](T& r) { r.engine = Engine{1, 440, 1e10}; }, transfer),
+             Moon(), [](T& r) { r.maxSteps = 0; }, transfer),
+         "bound on the plan's steps"},
+        {Refusal<T>(
+             Moon(), [](T& r) { r.maxSteps = 2000; }, transfer),
+         "more than 2000 integration steps"},
+        {Refusal<T>(
+             Moon(),
+             [](T& r) {
+                 r.engine = Engine{1, 440, 1e10};
+             },
+             transfer),
          "would burn for"},
         {Refusal<T>(
              Mars(), [](T& r) { r.to = "Vulcan"; }, transfer),

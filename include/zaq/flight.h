@@ -477,6 +477,11 @@ public:
     void SetTruncationLimit(double m) { fTruncLimit = m; }
     double GetTruncationLimit() const { return fTruncLimit; }
     void SetSafetyLimit(double mjd) { fSafetyLimit = mjd; }
+    /// Bounds the work: once n steps (taken or refused) have been tried since the scenario was
+    /// made, Step refuses with an error and Goto and AutoStep end with -1; 0 for no bound.
+    void SetStepLimit(long n) { nStepLimit = n > 0 ? n : 0; }
+    /// Steps tried since the scenario was made, taken or refused.
+    long GetStepCount() const { return nStepCount; }
     /// Proposed length of the next step, s (never negative).
     double GetNextdT();
     /// One step of dt seconds (negative: backwards); the step made, or 0.
@@ -578,6 +583,7 @@ private:
     int nActive = 0;
     int nAbort = 0;
     int nCallbacks = 0;
+    long nStepCount = 0, nStepLimit = 0;
     short idSun = -1, idJupiter = -1, idVenus = -1, idEarth = -1, idMoon = -1;
     bool bInitialized = false;
     bool bFirstStep = true;

@@ -157,6 +157,9 @@ struct Engine {
     double mass = 0;    ///< at ignition, kg
 };
 
+/// The vessels' integrator of a flight: Runge-Kutta-Fehlberg 5(6) or 7(8) (CF_RKF56, CF_RKF78).
+enum class Integrator { RKF56, RKF78 };
+
 /// How a finite burn points: held fixed in the reference frame, or held in the local orbital
 /// frame (along the velocity as the burn turns it).
 enum class Steering { Auto, Fixed, Local };
@@ -179,7 +182,11 @@ struct TransferRequest {
     double ignitionLead = NAN;
     /// How the finite burn points: Auto takes whichever of the two spends less.
     Steering steering = Steering::Auto;
+    /// The integrator of the finite burn's flights: its guidance's and the flown pass's.
+    Integrator integrator = Integrator::RKF78;
     bool keepTrack = false;  ///< keep the flown path of the finite burn (for a plot)
+    /// The bound on the work of the finite burn's plan: integration steps of all its flights.
+    long maxSteps = 1000000;
 };
 
 /// A Lambert arc from FROM at depart to TO at arrive, about the reference.
@@ -217,10 +224,11 @@ struct LunarBurn {
     /// Burn vector, its length the burn's dv (m/s): in the reference frame when fixed, in the
     /// local orbital frame at ignition (velocity, v x (r x v), r x v) when local.
     VECTOR3 thrust{};
-    Steering steering = Steering::Fixed;  ///< Fixed or Local
-    double lead = 0;                      ///< s the burn starts ahead of the impulsive ignition
-    double burnTime = 0;                  ///< s
-    double propellant = 0;                ///< kg burnt
+    Steering steering = Steering::Fixed;        ///< Fixed or Local
+    Integrator integrator = Integrator::RKF78;  ///< of its flights
+    double lead = 0;         ///< s the burn starts ahead of the impulsive ignition
+    double burnTime = 0;     ///< s
+    double propellant = 0;   ///< kg burnt
     double impulsiveDv = 0;  ///< the least-dv impulsive burn to the same aim point, m/s
     double thrustN = 0, flow = 0, mass = 0;  ///< the engine: N, kg/s, kg
     double soiEntry = 0;                     ///< MJD of the passage into TO's sphere of influence
@@ -339,6 +347,7 @@ struct FlyRequest {
     /// s between samples: one at the first step's end in each such interval; 0 every step's end
     /// (without a sample sink at most 200,000 samples, spread over the flight).
     double sampleInterval = 0;
+    Integrator integrator = Integrator::RKF78;
     /// Keep the events in the record; false: the record holds only the events met since the
     /// progress callback was last told (a long flight then needs no memory for them).
     bool keepEvents = true;

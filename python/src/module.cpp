@@ -95,6 +95,7 @@ py::dict BurnState(const plan::TransferPlan& p) {
     d["thrust"] = vec(b.thrust), d["burn_time"] = b.burnTime, d["thrust_n"] = b.thrustN;
     d["flow"] = b.flow, d["mass"] = b.mass;
     d["local"] = b.steering == plan::Steering::Local;
+    d["integrator"] = b.integrator == plan::Integrator::RKF56 ? "rkf56" : "rkf78";
     return d;
 }
 
@@ -113,6 +114,9 @@ plan::TransferPlan PlanFromState(const py::dict& d) {
     b.thrustN = d["thrust_n"].cast<double>(), b.flow = d["flow"].cast<double>();
     b.mass = d["mass"].cast<double>();
     b.steering = d["local"].cast<bool>() ? plan::Steering::Local : plan::Steering::Fixed;
+    // A state written before the integrator was kept: its burn flew with the 5(6) pair.
+    const bool rkf78 = d.contains("integrator") && d["integrator"].cast<std::string>() == "rkf78";
+    b.integrator = rkf78 ? plan::Integrator::RKF78 : plan::Integrator::RKF56;
     p.burn = b;
     return p;
 }

@@ -177,7 +177,8 @@ def test_a_refly_without_errors_is_the_plans_own_flight(lunar):
     assert not again.hit_moon
     assert again.periselene_alt_km == pytest.approx(flown["periselene_alt_km"], abs=0.01)
     assert again.periselene_mjd == pytest.approx(flown["periselene_mjd"], abs=1 / DAY)
-    assert again.soi_entry_mjd == pytest.approx(flown["soi_entry_mjd"], abs=1 / DAY)
+    # The entry is seen at the end of a step, and the steps of a new model differ in the last bits.
+    assert again.soi_entry_mjd == pytest.approx(flown["soi_entry_mjd"], abs=10 / DAY)
     # A 1 % stronger engine burns longer than needed: the pass moves far out.
     assert lunar.refly(thrust_scale=1.01).periselene_alt_km > 1000
 

@@ -94,7 +94,7 @@ TEST_F(ToolFly, StationOrbitAboutEarth) {
     for (const auto& e : Events(f, "apoapsis")) high = std::fmax(high, e["alt_km"].get<double>());
     EXPECT_GT(low, 380.0);
     EXPECT_LE(high, 400.001);
-    ASSERT_GT(f.csvAlt.size(), 900u);  // a step of 90 s at most
+    ASSERT_GT(f.csvAlt.size(), 500u);  // every step's end, some 160 s apart
     for (double alt : f.csvAlt) {
         EXPECT_GE(alt, low - 0.5);
         EXPECT_LE(alt, high + 0.5);
@@ -103,15 +103,16 @@ TEST_F(ToolFly, StationOrbitAboutEarth) {
 }
 
 // An eccentric orbit about Venus, whose oblateness is slight: the apsides keep the conic's
-// altitudes, periapsis 300 km and apoapsis rp (1 + e) / (1 - e) - R, every revolution.
+// altitudes, periapsis 300 km and apoapsis rp (1 + e) / (1 - e) - R, every revolution: the
+// apsides are found inside the steps, which near periapsis are long.
 TEST_F(ToolFly, EccentricOrbitKeepsItsApsides) {
     const Flown f = Fly("Venus --alt 300 --ecc 0.5 --inc 90 --days 1 --no-plot");
     const double R = f.j["orbit"]["mean_radius_km"].get<double>(), rp = R + 300;
     const auto peri = Events(f, "periapsis"), apo = Events(f, "apoapsis");
     EXPECT_GE(peri.size(), 5u);  // a period of 4.4 hours
     EXPECT_GE(apo.size(), 5u);
-    for (const auto& e : peri) EXPECT_NEAR(e["alt_km"].get<double>(), 300, 1.0);
-    for (const auto& e : apo) EXPECT_NEAR(e["alt_km"].get<double>(), 3 * rp - R, 5.0);
+    for (const auto& e : peri) EXPECT_NEAR(e["alt_km"].get<double>(), 300, 0.1);
+    for (const auto& e : apo) EXPECT_NEAR(e["alt_km"].get<double>(), 3 * rp - R, 0.1);
     EXPECT_TRUE(f.png.empty());
 }
 
@@ -128,6 +129,7 @@ TEST_F(ToolFly, BadRequestsExitWithCode2) {
              "fly Mars --alt 400 --inc 51.6 --days 1",              // not stepped by the model
              "fly 'Cape Canaveral' --alt 400 --inc 51.6 --days 1",  // a base
              "fly Earth --alt 400 --inc 51.6 --days 1 --out /",     // no file name
+             "fly Earth --alt 400 --inc 51.6 --days 1 --integrator rk4",
          }) {
         ExpectRefused(args);
     }
