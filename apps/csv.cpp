@@ -18,21 +18,41 @@ namespace {
 
 constexpr size_t kFlushAt = 1 << 16;
 
-bool IsSpecialFile(const std::string& path) {
+// The kind of file at path: 0 none or a regular file, 'd' a directory, 's' a device or pipe.
+char Kind(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return 0;
+    return S_ISDIR(st.st_mode) ? 'd' : 's';
 }
 
 }  // namespace
 
+int CreateTemp(const std::string& path, std::string* temp) {
+    std::string name = path + ".XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return -1;
+    const mode_t mask = umask(0);
+    umask(mask);
+    if (fchmod(fd, 0666 & ~mask) != 0) {
+        const int error = errno;
+        close(fd);
+        std::remove(name.c_str());
+        errno = error;
+        return -1;
+    }
+    *temp = name;
+    return fd;
+}
+
 CsvFile::CsvFile(const std::string& path, const char* header) : path_(path) {
-    if (IsSpecialFile(path)) {
+    const char kind = Kind(path);
+    if (kind == 'd') {
+        errno = EISDIR;
+    } else if (kind == 's') {
         file_ = std::fopen(path.c_str(), "w");
     } else {
-        std::string name = path + ".XXXXXX";
-        const int fd = mkstemp(name.data());
+        const int fd = CreateTemp(path, &temp_);
         if (fd >= 0) {
-            temp_ = name;
             file_ = fdopen(fd, "w");
             if (!file_) close(fd);
         }
@@ -99,6 +119,11 @@ void CsvFile::Flush() {
     buffer_.clear();
 }
 
+bool CsvFile::Good(std::string* why) const {
+    if (failed_ && why) *why = error_ ? std::strerror(error_) : "write error";
+    return !failed_;
+}
+
 bool CsvFile::Close(std::string* why) {
     Flush();
     if (file_ && std::fflush(file_) != 0 && !failed_) failed_ = true, error_ = errno;
@@ -110,8 +135,7 @@ bool CsvFile::Close(std::string* why) {
         else
             failed_ = true, error_ = errno;
     }
-    if (failed_ && why) *why = error_ ? std::strerror(error_) : "write error";
-    return !failed_;
+    return Good(why);
 }
 
 std::string UtcTexts::operator()(double mjd) {

@@ -9,10 +9,14 @@
 
 namespace zaq::app {
 
+/// A new empty file beside path, named path.XXXXXX, with the permissions any new file gets
+/// (0666 less the umask, not mkstemp's 0600): its descriptor and name in *temp, or -1 with errno.
+int CreateTemp(const std::string& path, std::string* temp);
+
 class CsvFile {
 public:
     /// Starts the file at path with the header line (without its line break). A path that names
-    /// a device or pipe is written directly.
+    /// a device or pipe is written directly; one that names a directory fails.
     CsvFile(const std::string& path, const char* header);
     ~CsvFile();
     CsvFile(const CsvFile&) = delete;
@@ -26,6 +30,9 @@ public:
     CsvFile& Blank();
     /// Ends the row.
     void EndRow();
+    /// False (the reason in *why) once the file could not be started or a write has failed: a
+    /// long run can stop before it computes rows that cannot be written.
+    bool Good(std::string* why) const;
     /// Writes what is left and gives the file its name; false (the file removed) when anything
     /// failed, with the reason in *why.
     bool Close(std::string* why);

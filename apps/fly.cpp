@@ -91,6 +91,8 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
     CsvFile rows(csv, "mjd,utc,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,altitude_km,reference");
     std::unique_ptr<CsvFile> points;
     if (args.plot) points = std::make_unique<CsvFile>(plotData, "#t,altitude_km,x_km,y_km");
+    std::string why;
+    if (!rows.Good(&why)) return Fail(kCommand, "cannot write %s: %s", csv.c_str(), why.c_str());
     const bool hours = days <= 3;
     std::vector<std::string> bodies;
     VECTOR3 P{}, Q{};  // the start orbit's plane: along its periapsis, and 90 deg ahead
@@ -140,7 +142,6 @@ int RunFly(FlyArgs& args, const Options& opts, plan::SolarModel& model) {
     progress.Done();
     if (!planned.ok()) return Fail(kCommand, "%s", planned.error().c_str());
     const plan::FlightRecord& f = planned.value();
-    std::string why;
     if (!rows.Close(&why)) return Fail(kCommand, "cannot write %s: %s", csv.c_str(), why.c_str());
     const bool canPlot = args.plot && OnPath("gnuplot");
     char title[200];

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -41,6 +42,17 @@ __attribute__((section(".preinit_array"), used)) void (*const kEnterLoadDir)(int
 void RemoveLoadDir() {
     std::error_code ec;
     std::filesystem::remove_all(gLoadDir, ec);
+}
+
+// What the command printed must have reached its destination (a full disk, a closed pipe): a
+// failure there is the command's failure, told in one line.
+int Flushed(int code) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
+    const int error = errno;
+    std::fprintf(stderr, "zaq: cannot write the standard output%s%s\n", error ? ": " : "",
+                 error ? std::strerror(error) : "");
+    return code ? code : 2;
 }
 
 }  // namespace
@@ -82,11 +94,11 @@ int main(int argc, char** argv) {
     }
     if (version) {
         std::printf("%s\n", otk::BuildBanner());
-        return 0;
+        return Flushed(0);
     }
     if (app.get_subcommands().empty()) {
         std::printf("%s", app.help().c_str());
-        return 0;
+        return Flushed(0);
     }
-    return zaq::app::Run(opts);
+    return Flushed(zaq::app::Run(opts));
 }

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "apps/csv.h"
+
 namespace zaq::app {
 
 int Fail(const char* command, const char* format, ...) {
@@ -48,8 +50,8 @@ std::string GnuplotQuoted(const std::string& path) {
 
 bool RenderPng(const std::string& png, int width, int height, const std::string& script,
                std::string* why) {
-    std::string temp = png + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
+    std::string temp;
+    const int fd = CreateTemp(png, &temp);
     if (fd < 0) {
         *why = "cannot write " + png + ": " + std::strerror(errno);
         return false;

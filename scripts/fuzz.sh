@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of fuzz/ with clang and runs each for SECONDS (default 60), one at
-# a time, starting from its committed corpus. Exits non-zero when any target finds a crash, a
-# leak, a timeout or a broken property; the input is saved as build-fuzz/findings/<target>/.
-# Environment: ZAQ_FUZZ_BUILD (build directory, default build-fuzz), ZAQ_FUZZ_ONLY (one target).
+# a time, starting from its committed corpus; then the long runs (ctest label long) in the
+# sanitized build. Exits non-zero when any target finds a crash, a leak, a timeout or a broken
+# property (the input is saved under <build>/run/<target>/findings/), or a long run fails.
+# Environment: ZAQ_FUZZ_BUILD (build directory, default build-fuzz), ZAQ_FUZZ_ONLY (one target),
+# ZAQ_FUZZ_LONG=0 (no long runs), ZAQ_ASAN_BUILD (the sanitized build, default build-asan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -42,4 +44,12 @@ for name in "${targets[@]}"; do
   fi
   grep -E "^#[0-9]+[[:space:]]+DONE" "$run/fuzz-0.log" | tail -1 || true
 done
+if [ "${ZAQ_FUZZ_LONG:-1}" != 0 ]; then
+  asan="${ZAQ_ASAN_BUILD:-build-asan}"
+  echo "== long runs, sanitized ($asan)"
+  cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DZAQ_SANITIZE=ON -DZAQ_BUILD_TESTS=ON \
+    -DZAQ_BUILD_PYTHON=OFF >/dev/null
+  cmake --build "$asan" -j2 --target zaq_tool >/dev/null
+  (cd "$asan" && ctest -L long --output-on-failure) || status=1
+fi
 exit "$status"

@@ -14,7 +14,8 @@ run_suite() {
   local dir="$1"; shift
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAQ_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
-  (cd "$dir" && ctest -j"$jobs" --output-on-failure --timeout 600)
+  # The runs labelled long are scripts/fuzz.sh's.
+  (cd "$dir" && ctest -j"$jobs" --output-on-failure --timeout 600 -LE long)
 }
 run_suite build
 if [ "${ZAQ_SKIP_SANITIZE:-0}" != 1 ]; then

@@ -1,6 +1,7 @@
 // The tool's CSV files: numbers as printf writes them, the file there only once complete, and
 // the UTC text of a run's dates as the exact conversion gives it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -55,6 +56,10 @@ TEST(Csv, RowsAreWhatPrintfWritesAndAppearWhole) {
     }
     EXPECT_EQ(Read(path), expected);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
+    // The permissions of any new file, not those of a private temporary one.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(fs::status(path).permissions()), 0666 & ~mask);
     fs::remove_all(dir);
 }
 

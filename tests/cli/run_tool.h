@@ -40,13 +40,15 @@ inline std::pair<unsigned, unsigned> PngSize(const std::string& bytes) {
     return {be32(16), be32(20)};
 }
 
-/// Runs `zaq --root <source>/data <args>` through the shell (args are shell words).
-inline Result RunTool(const std::string& args) {
+/// Runs `zaq --root <source>/data <args>` through the shell (args are shell words); its
+/// standard output goes to stdoutTo when given (and is then not captured).
+inline Result RunTool(const std::string& args, const std::string& stdoutTo = "") {
     // Files of their own per process: ctest runs the cases of this file side by side.
     const std::string base = ::testing::TempDir() + "zaq_tool_" + std::to_string(getpid());
     const std::string out = base + ".out", err = base + ".err";
     const std::string cmd = std::string("'") + ZAQ_TOOL + "' --root '" ZAQ_SOURCE_DIR "/data' " +
-                            args + " >'" + out + "' 2>'" + err + "'";
+                            args + " >'" + (stdoutTo.empty() ? out : stdoutTo) + "' 2>'" + err +
+                            "'";
     Result r;
     const int status = std::system(cmd.c_str());
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
