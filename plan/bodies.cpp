@@ -55,7 +55,7 @@ Error Refusal(const char* format, ...) {
 
 Check CheckDate(const char* what, double mjd) {
     if (InEphemerides(mjd)) return std::nullopt;
-    return Refusal("%s (MJD %.6f) is outside the built-in ephemerides (years 1000-3000)", what,
+    return Refusal("%s (MJD %.12g) is outside the built-in ephemerides (years 1000-3000)", what,
                    mjd);
 }
 

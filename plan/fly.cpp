@@ -336,7 +336,10 @@ Result<FlightRecord> Fly(const FlyRequest& request, const ProgressFn& progress, 
             take({mjd, r, f.vessel->GetVelocity(), altitude, ref});
         for (size_t k = told; k < out.events.size(); ++k) drift.Add(out.events[k]);
         told = out.events.size();
-        if (progress) progress({(mjd - start) * kSecondsPerDay, out.duration, NAN, &out});
+        // Seconds from dates: the last step's end may lie a rounding past the duration.
+        if (progress)
+            progress(
+                {std::min((mjd - start) * kSecondsPerDay, out.duration), out.duration, NAN, &out});
         if (!request.keepEvents) out.events.clear(), told = 0;
     }
     out.nodeDrift = drift.Rate();
