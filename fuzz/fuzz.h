@@ -70,7 +70,8 @@ public:
     /// passes instead: not a number, infinite, huge, zero or any bit pattern.
     double Within(double lo, double hi) {
         if (Pick(8) == 0) return Number(hi);
-        const double u = (Byte() * 256 + Byte()) / 65535.0;
+        const int high = Byte();  // read in this order whatever the compiler
+        const double u = (high * 256 + Byte()) / 65535.0;
         return lo + (hi - lo) * u;
     }
 
