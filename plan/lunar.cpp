@@ -26,10 +26,12 @@ constexpr double kGuidanceTol = 1e-4;   // m/s: at the Moon some 0.2 km per 1e-4
 constexpr double kTruncation = 1e-4;    // m per step of the flights of the plan
 constexpr double kPeriseleneTol = 500;  // m, the aim-point correction's goal
 constexpr int kMaxFlights = 10;
-constexpr long kPlanSteps = 2000000;  // integration steps of all the flights of a plan
 constexpr double kMaxBurnCost = 2;    // a finite burn's dv against the impulsive one's, at most
 constexpr size_t kMaxTrack = 100000;  // points of a flown track
-constexpr double kTrackAfter = 1.0;   // days flown past the periselene for the track
+constexpr char kNoBurn[] = "no finite burn of this engine reaches the Moon at the arrival date";
+constexpr char kNoPass[] =
+    "the flown trajectory does not pass the Moon within two days of the arrival";
+constexpr double kTrackAfter = 1.0;  // days flown past the periselene for the track
 
 // ---- the least-dv impulsive ignition ----
 
@@ -244,7 +246,6 @@ struct LeadSearch {
     double impulsive, burnTime, earliest;  // MJD, s, MJD
     VECTOR3 aim, guess;
     LambertAP* g;
-    int solves = 0;
 };
 
 Setting SettingAt(const LeadSearch& ls, double lead) {
@@ -258,7 +259,6 @@ Setting SettingAt(const LeadSearch& ls, double lead) {
 // A lead whose trial finds no burn costs without bound, so that the search turns away from it.
 int LeadCost(void* ctx, double lead, double* dv) {
     LeadSearch& ls = *static_cast<LeadSearch*>(ctx);
-    ls.solves++;
     if (!SolveBurn(SettingAt(ls, lead), ls.aim, ls.guess, ls.g)) {
         *dv = INFINITY;
         return 0;
@@ -406,8 +406,7 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
 
     // The aim-point correction: the burn flown, its miss moving the aim point, until the flown
     // periselene is the one asked for. A steering that cannot get there leaves it to the other.
-    std::string failure =
-        "no finite burn of this engine reaches the Moon at the arrival date" + SeeLog(model);
+    std::string failure = kNoBurn + SeeLog(model);
     std::string costly;  // a steering's burn that reaches the Moon too dearly says why
     Setting s{};
     Pass pass;
@@ -422,8 +421,7 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
         VECTOR3 aimOffset = offset, guess = c.guess;
         for (flights = 0; flights < kMaxFlights; flights++) {
             if (!SolveBurn(s, moon + aimOffset, guess, &g)) {
-                failure = "no finite burn of this engine reaches the Moon at the arrival date" +
-                          SeeLog(model);
+                failure = kNoBurn + SeeLog(model);
                 break;
             }
             guess = g.GetThrustVector();
@@ -439,9 +437,7 @@ Result<LunarBurn> PlanLunarBurn(const TransferRequest& request, const BodyPair& 
             g.GetCutOffState(&rc, &vc, &cutoff);
             pass = FlyBurn(s, guess, cutoff);
             if (pass.closest == INFINITY) {
-                failure =
-                    "the flown trajectory does not pass the Moon within two days of the "
-                    "arrival";
+                failure = kNoPass;
                 break;
             }
             const double rp = Length(pass.r);
@@ -552,8 +548,7 @@ Result<FlownPass> Refly(const TransferPlan& plan, const BurnErrors& errors, Sola
     if (errors.ignitionShift != 0)
         COrbit(b.r, b.v, muEarth, b.ignition).PosVelByMJD(s.ignition, &s.r, &s.v);
     const Pass pass = FlyBurn(s, d * dv, s.ignition + b.burnTime / kSecondsPerDay);
-    if (pass.closest == INFINITY)
-        return Error{"the flown trajectory does not pass the Moon within two days of the arrival"};
+    if (pass.closest == INFINITY) return Error{kNoPass};
     FlownPass out;
     if (pass.soiEntry > 0) out.soiEntry = pass.soiEntry;
     const double altitude = Length(pass.r) - plan.toRadius;
